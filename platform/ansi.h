@@ -1,0 +1,20 @@
+// The one place where text crosses between UTF-16 and the system ANSI code page
+// (936, GBK, on the systems the program is made for).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Bytes of `text` in the ANSI code page, without a terminator. Characters the
+// code page cannot hold become the code page's default character ("?").
+std::vector<char> ToAnsi(const std::u16string& text);
+
+// UTF-16 text of `size` ANSI bytes. NUL bytes become NUL characters; byte
+// sequences the code page does not define become the code page's default
+// replacement character. Never fails.
+std::u16string FromAnsi(const char* bytes, std::size_t size);
+
+}  // namespace platform

@@ -1,0 +1,238 @@
+// The portable stand-ins for message boxes, window lookup and the file system.
+#include <algorithm>
+#include <set>
+
+#include "platform/fake_platform.h"
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+#include "platform/window_lookup.h"
+
+namespace fake {
+void ResetRegistry();  // registry_api_portable.cpp
+
+namespace {
+
+struct FileEntry {
+    std::u16string name;  // as first stored
+    Bytes bytes;
+    std::uint32_t attributes = 0;
+    bool locked = false;
+};
+
+struct OpenFile {
+    std::u16string key;
+};
+
+struct State {
+    std::vector<Message> messages;
+    std::vector<std::u16string> lookups;
+    bool windowExists = false;
+    std::map<std::u16string, FileEntry> files;  // by normalised path
+    std::set<std::u16string> folders;
+    std::map<std::u16string, platform::ProbeStatus> probeOverrides;
+    std::map<FileOp, std::size_t> faults;  // op -> bytes before failure
+    std::set<OpenFile*> open;
+};
+
+State& S() {
+    static State state;
+    return state;
+}
+
+std::u16string Normalise(const std::u16string& path) {
+    std::u16string key = path;
+    for (char16_t& c : key) {
+        if (c == u'/') c = u'\\';
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return key;
+}
+
+std::u16string ParentOf(const std::u16string& key) {
+    const std::size_t slash = key.rfind(u'\\');
+    return slash == std::u16string::npos ? std::u16string() : key.substr(0, slash);
+}
+
+bool IsDriveOrEmpty(const std::u16string& key) {
+    return key.empty() || (key.size() == 2 && key[1] == u':');
+}
+
+bool FolderExists(const std::u16string& key) { return IsDriveOrEmpty(key) || S().folders.count(key) != 0; }
+
+bool TakeFault(FileOp op, std::size_t* bytesBefore = nullptr) {
+    auto found = S().faults.find(op);
+    if (found == S().faults.end()) return false;
+    if (bytesBefore) *bytesBefore = found->second;
+    S().faults.erase(found);
+    return true;
+}
+
+bool IsInvalidName(const std::u16string& path) {
+    if (path.size() >= 260) return true;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i];
+        if (c < 0x20 || c == u'*' || c == u'?' || c == u'"' || c == u'<' || c == u'>' || c == u'|') return true;
+        if (c == u':' && i != 1) return true;
+    }
+    return false;
+}
+
+OpenFile* AsOpen(void* handle) { return static_cast<OpenFile*>(handle); }
+
+FileEntry* Find(const std::u16string& path) {
+    auto found = S().files.find(Normalise(path));
+    return found == S().files.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+std::vector<Message>& Messages() { return S().messages; }
+std::vector<std::u16string>& WindowLookups() { return S().lookups; }
+void SetWindowExists(bool exists) { S().windowExists = exists; }
+
+void AddFolder(const std::u16string& path) {
+    for (std::u16string key = Normalise(path); !IsDriveOrEmpty(key); key = ParentOf(key)) S().folders.insert(key);
+}
+
+void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes) {
+    AddFolder(ParentOf(path));
+    S().files[Normalise(path)] = FileEntry{path, bytes, attributes, false};
+}
+
+std::optional<Bytes> FileBytes(const std::u16string& path) {
+    const FileEntry* entry = Find(path);
+    if (!entry) return std::nullopt;
+    return entry->bytes;
+}
+
+std::vector<std::u16string> FilesIn(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    const std::u16string key = Normalise(folder);
+    for (const auto& [path, entry] : S().files)
+        if (ParentOf(path) == key) names.push_back(entry.name);
+    return names;
+}
+
+void SetLocked(const std::u16string& path, bool locked) {
+    if (FileEntry* entry = Find(path)) entry->locked = locked;
+}
+
+void SetProbeStatus(const std::u16string& path, platform::ProbeStatus status) {
+    S().probeOverrides[Normalise(path)] = status;
+}
+
+void FailNext(FileOp op, std::size_t bytesBeforeFailure) { S().faults[op] = bytesBeforeFailure; }
+
+std::size_t OpenFileCount() { return S().open.size(); }
+
+void Reset() {
+    for (OpenFile* file : S().open) delete file;
+    S() = State{};
+    ResetRegistry();
+}
+
+}  // namespace fake
+
+namespace platform {
+using fake::FileOp;
+using fake::S;
+
+void ShowMessage(const std::u16string& text, const std::u16string& title, MessageIcon icon) {
+    S().messages.push_back({text, title, icon});
+}
+
+bool TopLevelWindowExists(const std::u16string& title) {
+    S().lookups.push_back(title);
+    return S().windowExists;
+}
+
+FileProbe ProbeFile(const std::u16string& path) {
+    const std::u16string key = fake::Normalise(path);
+    auto forced = S().probeOverrides.find(key);
+    if (forced != S().probeOverrides.end()) return {forced->second, 0};
+    if (fake::IsInvalidName(path)) return {ProbeStatus::Malformed, 0};
+    if (const fake::FileEntry* entry = fake::Find(path)) return {ProbeStatus::Found, entry->attributes};
+    if (S().folders.count(key)) return {ProbeStatus::Found, kAttributeDirectory};
+    return {ProbeStatus::Absent, 0};
+}
+
+bool FileTraits::Close(Type handle) {
+    fake::OpenFile* file = fake::AsOpen(handle);
+    auto entry = S().files.find(file->key);
+    if (entry != S().files.end()) entry->second.locked = false;
+    S().open.erase(file);
+    delete file;
+    return !fake::TakeFault(FileOp::Close);
+}
+
+UniqueFile CreateNewFile(const std::u16string& path) {
+    const std::u16string key = fake::Normalise(path);
+    if (fake::TakeFault(FileOp::CreateNew) || fake::IsInvalidName(path) || S().files.count(key) ||
+        S().folders.count(key) || !fake::FolderExists(fake::ParentOf(key)))
+        return UniqueFile();
+    S().files[key] = fake::FileEntry{path, {}, 0, true};
+    auto* file = new fake::OpenFile{key};
+    S().open.insert(file);
+    return UniqueFile(file);
+}
+
+bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size) {
+    fake::FileEntry& entry = S().files[fake::AsOpen(file.get())->key];
+    std::size_t allowed = size;
+    const bool fails = fake::TakeFault(FileOp::Write, &allowed);
+    allowed = std::min(allowed, size);
+    entry.bytes.insert(entry.bytes.end(), data, data + allowed);
+    return !fails;
+}
+
+bool FlushFile(const UniqueFile&) { return !fake::TakeFault(FileOp::Flush); }
+
+ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16string& replacement,
+                                  const std::u16string& backup) {
+    const std::u16string targetKey = fake::Normalise(target);
+    const std::u16string replacementKey = fake::Normalise(replacement);
+    fake::FileEntry* old = fake::Find(target);
+    fake::FileEntry* fresh = fake::Find(replacement);
+    if (fake::TakeFault(FileOp::Replace) || !old || !fresh || old->locked || fresh->locked ||
+        fake::Find(backup))
+        return ReplaceStatus::NothingChanged;
+    fake::FileEntry moved = *old;
+    moved.name = backup;
+    S().files[fake::Normalise(backup)] = moved;
+    if (fake::TakeFault(FileOp::ReplaceLosingTarget)) {
+        S().files.erase(targetKey);
+        return ReplaceStatus::TargetInBackup;
+    }
+    fake::FileEntry swapped = *fresh;
+    swapped.name = old->name;
+    swapped.attributes = old->attributes;  // the replaced file's attributes are kept
+    S().files[targetKey] = swapped;
+    S().files.erase(replacementKey);
+    return ReplaceStatus::Replaced;
+}
+
+bool MoveNewFile(const std::u16string& from, const std::u16string& to) {
+    fake::FileEntry* source = fake::Find(from);
+    const std::u16string toKey = fake::Normalise(to);
+    if (fake::TakeFault(FileOp::Move) || !source || source->locked || S().files.count(toKey) ||
+        !fake::FolderExists(fake::ParentOf(toKey)))
+        return false;
+    fake::FileEntry moved = *source;
+    moved.name = to;
+    S().files.erase(fake::Normalise(from));
+    S().files[toKey] = moved;
+    return true;
+}
+
+bool RemoveFile(const std::u16string& path) {
+    fake::FileEntry* entry = fake::Find(path);
+    if (fake::TakeFault(FileOp::Remove) || !entry || entry->locked ||
+        (entry->attributes & kAttributeReadOnly))
+        return false;
+    S().files.erase(fake::Normalise(path));
+    return true;
+}
+
+std::uint32_t CurrentProcessId() { return 4242; }
+
+}  // namespace platform

@@ -1,0 +1,62 @@
+// Test controls of the portable platform layer, the stand-in for the Windows
+// services in the native build. Nothing here is part of the product.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+
+namespace fake {
+
+// --- message boxes and window lookups -------------------------------------
+struct Message {
+    std::u16string text;
+    std::u16string title;
+    platform::MessageIcon icon;
+};
+std::vector<Message>& Messages();            // every box shown, in order
+std::vector<std::u16string>& WindowLookups(); // every title looked up
+void SetWindowExists(bool exists);
+
+// --- files -----------------------------------------------------------------
+// An in-memory file system: paths compare without regard to ASCII case and
+// "/" equals "\". The parent folder of a file must exist (drive roots always do).
+using Bytes = std::vector<unsigned char>;
+void AddFolder(const std::u16string& path);
+void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes = 0);
+std::optional<Bytes> FileBytes(const std::u16string& path);
+std::vector<std::u16string> FilesIn(const std::u16string& folder);  // names as stored
+void SetLocked(const std::u16string& path, bool locked);  // held open by another program, no sharing
+
+// Makes the probe of one path report a status of the caller's choosing.
+void SetProbeStatus(const std::u16string& path, platform::ProbeStatus status);
+
+enum class FileOp { CreateNew, Write, Flush, Close, Replace, ReplaceLosingTarget, Move, Remove };
+// The next call of `op` fails (ReplaceLosingTarget: the next replace fails after
+// moving the old file to the backup name). Writes fail after `bytesBeforeFailure`.
+void FailNext(FileOp op, std::size_t bytesBeforeFailure = 0);
+std::size_t OpenFileCount();
+
+// --- registry --------------------------------------------------------------
+struct StoredValue {
+    std::uint32_t type;
+    Bytes bytes;
+};
+void CreateKey(std::uint32_t root, const std::string& path);
+void PutValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+              const Bytes& bytes);
+void PutString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text);
+std::optional<StoredValue> GetValue(std::uint32_t root, const std::string& path, const std::string& name);
+void FailNextSetValue();
+std::size_t OpenKeyCount();
+
+// Forgets every file, key, message and injected fault.
+void Reset();
+
+}  // namespace fake

@@ -1,0 +1,150 @@
+// An in-memory registry standing in for advapi32 in the native build: keys
+// under the predefined roots, values kept as type and bytes, the same error
+// codes as the real functions.
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/fake_platform.h"
+#include "registry/registry_api.h"
+
+namespace {
+
+constexpr long kFileNotFound = 2;
+constexpr long kAccessDenied = 5;
+constexpr long kInvalidHandle = 6;
+constexpr long kMoreData = 234;
+
+struct Key {
+    std::map<std::string, fake::StoredValue> values;  // by lower-case name
+};
+
+struct OpenKeyRecord {
+    std::string path;
+    std::uint32_t access;
+};
+
+struct Registry {
+    std::map<std::string, Key> keys;  // by "root\lower-case path"
+    std::set<OpenKeyRecord*> open;
+    bool failNextSet = false;
+};
+
+Registry& R() {
+    static Registry registry;
+    return registry;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool IsRoot(std::uint32_t root) { return root >= 0x80000000u && root <= 0x80000006u; }
+
+std::string KeyName(std::uint32_t root, const std::string& path) {
+    return std::to_string(root) + "\\" + Lower(path);
+}
+
+Key* FindKey(std::uint32_t root, const std::string& path) {
+    if (path.empty()) return &R().keys[KeyName(root, "")];  // a root always exists
+    auto found = R().keys.find(KeyName(root, path));
+    return found == R().keys.end() ? nullptr : &found->second;
+}
+
+OpenKeyRecord* Record(const registry::UniqueKey& key) { return static_cast<OpenKeyRecord*>(key.get()); }
+
+}  // namespace
+
+namespace fake {
+
+void ResetRegistry() {
+    for (OpenKeyRecord* record : R().open) delete record;
+    R() = Registry{};
+}
+
+void CreateKey(std::uint32_t root, const std::string& path) {
+    std::string prefix;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t slash = path.find('\\', start);
+        const std::size_t end = slash == std::string::npos ? path.size() : slash;
+        prefix = path.substr(0, end);
+        R().keys[KeyName(root, prefix)];
+        start = end + 1;
+    }
+}
+
+void PutValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+              const Bytes& bytes) {
+    CreateKey(root, path);
+    R().keys[KeyName(root, path)].values[Lower(name)] = StoredValue{type, bytes};
+}
+
+void PutString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    PutValue(root, path, name, registry::kTypeString, bytes);
+}
+
+std::optional<StoredValue> GetValue(std::uint32_t root, const std::string& path, const std::string& name) {
+    Key* key = FindKey(root, path);
+    if (!key) return std::nullopt;
+    auto found = key->values.find(Lower(name));
+    if (found == key->values.end()) return std::nullopt;
+    return found->second;
+}
+
+void FailNextSetValue() { R().failNextSet = true; }
+
+std::size_t OpenKeyCount() { return R().open.size(); }
+
+}  // namespace fake
+
+namespace registry {
+
+bool KeyTraits::Close(Type key) {
+    auto* record = static_cast<OpenKeyRecord*>(key);
+    if (!R().open.erase(record)) return false;
+    delete record;
+    return true;
+}
+
+long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& key) {
+    key.reset();
+    if (!IsRoot(root)) return kInvalidHandle;
+    const std::string path = subKey;
+    if (!FindKey(root, path)) return kFileNotFound;
+    auto* record = new OpenKeyRecord{KeyName(root, path), access};
+    R().open.insert(record);
+    key.reset(record);
+    return kSuccess;
+}
+
+long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data,
+                std::uint32_t* size) {
+    OpenKeyRecord* record = Record(key);
+    if ((record->access & kKeyRead) != kKeyRead) return kAccessDenied;
+    const Key& stored = R().keys[record->path];
+    auto found = stored.values.find(Lower(name));
+    if (found == stored.values.end()) return kFileNotFound;
+    const fake::StoredValue& value = found->second;
+    *type = value.type;
+    const std::uint32_t needed = static_cast<std::uint32_t>(value.bytes.size());
+    const std::uint32_t room = *size;
+    *size = needed;
+    if (needed > room) return kMoreData;
+    std::copy(value.bytes.begin(), value.bytes.end(), data);
+    return kSuccess;
+}
+
+long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const unsigned char* data,
+              std::uint32_t size) {
+    OpenKeyRecord* record = Record(key);
+    if ((record->access & kKeyWrite) != kKeyWrite || std::exchange(R().failNextSet, false))
+        return kAccessDenied;
+    R().keys[record->path].values[Lower(name)] = fake::StoredValue{type, fake::Bytes(data, data + size)};
+    return kSuccess;
+}
+
+}  // namespace registry

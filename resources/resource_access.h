@@ -1,0 +1,23 @@
+// Loading the program's own resources, always in language 2052 (Chinese, PRC).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/result.h"
+
+namespace resources {
+
+struct Bytes {
+    const unsigned char* data;
+    std::size_t size;
+};
+
+// String `id`; raises ResourceNotFound when the program carries no such string.
+platform::Result<std::u16string> LoadStringResource(unsigned id);
+
+// The bytes of resource `id` of the named type, exactly as carried; they stay
+// valid for the life of the program. Raises ResourceNotFound when absent.
+platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName);
+
+}  // namespace resources

@@ -1,0 +1,33 @@
+// The catalogue compiled into the native build from the same inputs as the
+// resource script: the strings from the generated catalogue header, the
+// payload from its file (embedded by CMake as a byte array).
+#include "catalogue.h"
+#include "resources/resource_access.h"
+#include "resources/resource_ids.h"
+
+namespace resources {
+
+extern const unsigned char kEmbeddedPayload[];
+extern const std::size_t kEmbeddedPayloadSize;
+
+platform::Result<std::u16string> LoadStringResource(unsigned id) {
+    switch (id) {
+        case IDS_SHOWN_VERSION: return std::u16string(u"" CATALOGUE_DATA_VERSION);
+        case IDS_DATA_FILE_NAME: return std::u16string(u"" CATALOGUE_DATA_FILE_NAME);
+        case IDS_DESCRIPTION: return std::u16string(u"" CATALOGUE_DESCRIPTION);
+        case IDS_TARGET_WINDOW_TITLE: return std::u16string(u"" CATALOGUE_TARGET_WINDOW_TITLE);
+        case IDS_DATA_VERSION: return std::u16string(u"" CATALOGUE_DATA_VERSION);
+        default: return platform::Raised::ResourceNotFound;
+    }
+}
+
+platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
+    // Windows compares resource type names without regard to case.
+    std::u16string upper = typeName;
+    for (char16_t& c : upper)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    if (id != IDR_PAYLOAD || upper != u"CUSTOM") return platform::Raised::ResourceNotFound;
+    return Bytes{kEmbeddedPayload, kEmbeddedPayloadSize};
+}
+
+}  // namespace resources

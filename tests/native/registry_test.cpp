@@ -1,0 +1,153 @@
+#include "registry/RegEditor.h"
+
+#include "test_support.h"
+
+namespace {
+
+using registry::ReadStringValue;
+using registry::SplitKeyPath;
+using registry::WriteStringValue;
+
+const char16_t kKey[] = u"HKEY_CURRENT_USER\\Software\\Qd";
+
+struct SplitCase {
+    std::u16string path;
+    registry::RootKey root;
+    std::u16string rest;  // the path afterwards
+    bool malformed;       // "Incorrect fmt:" shown
+};
+
+class SplitKeyPathTest : public FakePlatformTest, public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(SplitKeyPathTest, GivesRootAndSubKey) {
+    const SplitCase& c = GetParam();
+    std::u16string path = c.path;
+    EXPECT_EQ(SplitKeyPath(path), c.root);
+    EXPECT_EQ(path, c.rest);
+    if (c.malformed) {
+        ASSERT_EQ(fake::Messages().size(), 1u);
+        EXPECT_EQ(fake::Messages()[0].text, u"Incorrect fmt:\r\n\r\n" + c.path);
+        EXPECT_EQ(fake::Messages()[0].title, u"Tolvar Update");
+        EXPECT_EQ(fake::Messages()[0].icon, platform::MessageIcon::None);
+    } else {
+        EXPECT_TRUE(fake::Messages().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SplitKeyPathTest,
+    ::testing::Values(SplitCase{u"HKEY_CURRENT_USER\\Software\\Qd", 0x80000001u, u"Software\\Qd", false},
+                      SplitCase{u"HKEY_CURRENT_USER", 0x80000001u, u"", false},
+                      SplitCase{u"HKEY_LOCAL_MACHINE\\A", 0x80000002u, u"A", false},
+                      SplitCase{u"HKEY_DYN_DATA\\A\\B", 0x80000006u, u"A\\B", false},
+                      SplitCase{u"HKEY_FOO\\x", 0u, u"x", false},
+                      SplitCase{u"HKEY_current_user\\x", 0u, u"x", false},
+                      SplitCase{u"hkey_current_user\\Software", 0u, u"hkey_current_user\\Software", true},
+                      SplitCase{u"HKEY_CURRENT_USER\\Software\\", 0u, u"HKEY_CURRENT_USER\\Software\\", true},
+                      SplitCase{u"HKEY", 0u, u"HKEY", true},
+                      SplitCase{u"", 0u, u"", true}));
+
+TEST(RootKeyFromName, KnowsTheSevenRootsExactly) {
+    const char16_t* names[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE",
+                               u"HKEY_USERS", u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG",
+                               u"HKEY_DYN_DATA"};
+    for (registry::RootKey i = 0; i < 7; ++i) EXPECT_EQ(registry::RootKeyFromName(names[i]), 0x80000000u + i);
+    EXPECT_EQ(registry::RootKeyFromName(u"HKEY_CURRENT_USER "), 0u);
+    EXPECT_EQ(registry::RootKeyFromName(u"HKCU"), 0u);
+}
+
+// What a stored value reads back as. `raises` means the read must raise
+// InvalidArgument instead of returning text.
+struct ReadCase {
+    const char* name;
+    std::uint32_t type;
+    std::string bytes;
+    std::u16string expected;
+    bool raises = false;
+};
+
+class ReadStringValueTest : public FakePlatformTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadStringValueTest, DecodesTheStoredBytes) {
+    const ReadCase& c = GetParam();
+    fake::PutValue(kCurrentUser, "Software\\Qd", "Value", c.type, BytesOf(c.bytes));
+    const auto read = ReadStringValue(kKey, u"Value");
+    if (c.raises) {
+        ASSERT_FALSE(read.ok());
+        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
+    } else {
+        ASSERT_TRUE(read.ok());
+        EXPECT_EQ(read.value(), c.expected);
+    }
+}
+
+const std::string k254(254, 'a');
+const std::string k255(255, 'a');
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues, ReadStringValueTest,
+    ::testing::Values(
+        ReadCase{"Plain", 1, std::string("7.0.8\0", 6), u"7.0.8"},
+        ReadCase{"Longest", 1, k254 + '\0', std::u16string(254, u'a')},
+        ReadCase{"TooLong", 1, k255 + '\0', u"Error."},
+        ReadCase{"LongestUnterminated", 3, k254, std::u16string(253, u'a')},
+        ReadCase{"ExactlyTheBufferUnterminated", 3, k255, std::u16string(254, u'a')},
+        ReadCase{"SpacesTrimmedInFrontKeptBehind", 1, std::string("  abc \0", 7), u"abc "},
+        ReadCase{"EmbeddedNul", 1, std::string("ab\0cd\0", 6), u"ab"},
+        ReadCase{"EmptyWithTerminator", 1, std::string("\0", 1), u""},
+        ReadCase{"SpacesWithTerminator", 1, std::string("  \0", 3), u""},
+        ReadCase{"EmptyWithoutTerminator", 3, "", u"", true},
+        ReadCase{"SpacesWithoutTerminator", 3, "   ", u"", true},
+        ReadCase{"UnterminatedLosesItsLastCharacter", 3, "abc", u"ab"},
+        ReadCase{"Gbk", 1, std::string("\xD6\xD0\xCE\xC4\0", 5), u"中文"},
+        ReadCase{"GbkPathAtTheLimit", 1, std::string(252, 'x') + "\xD6\xD0" + '\0',
+                 std::u16string(252, u'x') + u"中"},
+        ReadCase{"DwordTypeIsNotExamined", 4, std::string("\x31\x32\x33\x00", 4), u"123"},
+        ReadCase{"MultiStringReadsItsFirstString", 7, std::string("one\0two\0\0", 9), u"one"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FakePlatformTest, ReadOfAMissingValueOrKeyIsTheSentinel) {
+    fake::CreateKey(kCurrentUser, "Software\\Qd");
+    EXPECT_EQ(ReadStringValue(kKey, u"Absent").value(), u"Error.");
+    EXPECT_EQ(ReadStringValue(u"HKEY_CURRENT_USER\\Software\\Nowhere", u"PathTOL").value(), u"Error.");
+    EXPECT_TRUE(fake::Messages().empty());
+}
+
+TEST_F(FakePlatformTest, ReadOfARootAloneOpensTheRoot) {
+    fake::PutString(kCurrentUser, "", "AtRoot", "top");
+    EXPECT_EQ(ReadStringValue(u"HKEY_CURRENT_USER", u"AtRoot").value(), u"top");
+}
+
+TEST_F(FakePlatformTest, ReadWithoutARootIsEmptyAndSilent) {
+    EXPECT_EQ(ReadStringValue(u"HKEY_FOO\\x", u"v").value(), u"");
+    EXPECT_TRUE(fake::Messages().empty());
+    EXPECT_EQ(ReadStringValue(u"hkey_current_user\\x", u"v").value(), u"");
+    EXPECT_EQ(fake::Messages().size(), 1u);
+}
+
+TEST_F(FakePlatformTest, WriteStoresAnsiTextWithOneTerminator) {
+    fake::CreateKey(kCurrentUser, "Software\\Qd");
+    EXPECT_TRUE(WriteStringValue(kKey, u"VerTOL", u"7.0.8"));
+    EXPECT_TRUE(WriteStringValue(kKey, u"Name", u"中文"));
+    const auto version = fake::GetValue(kCurrentUser, "Software\\Qd", "VerTOL");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->type, registry::kTypeString);
+    EXPECT_EQ(version->bytes, BytesOf(std::string("7.0.8\0", 6)));
+    EXPECT_EQ(fake::GetValue(kCurrentUser, "Software\\Qd", "Name")->bytes,
+              BytesOf(std::string("\xD6\xD0\xCE\xC4\0", 5)));
+    EXPECT_EQ(ReadStringValue(kKey, u"Name").value(), u"中文");
+}
+
+TEST_F(FakePlatformTest, WriteNeverCreatesAKeyAndSaysWhenNothingWasStored) {
+    EXPECT_FALSE(WriteStringValue(kKey, u"VerTOL", u"7.0.8"));
+    EXPECT_FALSE(fake::GetValue(kCurrentUser, "Software\\Qd", "VerTOL"));
+    EXPECT_FALSE(WriteStringValue(u"HKEY_FOO\\Software\\Qd", u"VerTOL", u"7.0.8"));
+    EXPECT_TRUE(fake::Messages().empty());
+
+    fake::CreateKey(kCurrentUser, "Software\\Qd");
+    fake::FailNextSetValue();
+    EXPECT_FALSE(WriteStringValue(kKey, u"VerTOL", u"7.0.8"));
+    EXPECT_FALSE(fake::GetValue(kCurrentUser, "Software\\Qd", "VerTOL"));
+}
+
+}  // namespace

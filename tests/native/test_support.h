@@ -1,0 +1,23 @@
+// Shared pieces of the native tests: a fixture that starts from an empty
+// platform, and short ways to spell registry and file contents.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/fake_platform.h"
+
+constexpr std::uint32_t kCurrentUser = 0x80000001u;
+
+inline fake::Bytes BytesOf(const std::string& text) { return fake::Bytes(text.begin(), text.end()); }
+
+class FakePlatformTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+    void TearDown() override {
+        EXPECT_EQ(fake::OpenKeyCount(), 0u) << "a registry key was left open";
+        EXPECT_EQ(fake::OpenFileCount(), 0u) << "a file was left open";
+        fake::Reset();
+    }
+};
