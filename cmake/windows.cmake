@@ -34,3 +34,14 @@ target_include_directories(update_resources PRIVATE
 set_property(TARGET update_resources PROPERTY OBJECT_DEPENDS
   "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h")
 set(CMAKE_RC_FLAGS "-c 65001")
+
+# Runs a Windows test program as one CTest test under Wine.
+function(update_add_wine_test name)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" TIMEOUT 300)
+endfunction()
+
+# GoogleTest built from the Debian sources with the cross toolchain.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
