@@ -4,7 +4,7 @@ add_compile_options(-Wall -Wextra -Werror -municode
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # Every program links its runtime statically: the exe needs no DLL that
 # Windows does not ship. No link timestamp, so builds repeat byte for byte.
-add_link_options(-static -municode -Wl,--no-insert-timestamp
+add_link_options(-static -Wl,--no-insert-timestamp
                  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Os -ffunction-sections -fdata-sections)
 
@@ -38,7 +38,7 @@ set(CMAKE_RC_FLAGS "-c 65001")
 # Runs a Windows test program as one CTest test under Wine.
 function(update_add_wine_test name)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" TIMEOUT 2400)
 endfunction()
 
 # GoogleTest built from the Debian sources with the cross toolchain.

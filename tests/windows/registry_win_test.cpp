@@ -1,0 +1,130 @@
+// The registry module against the real registry: values stored through both
+// the ANSI and the Unicode functions, of every type the read may meet.
+#include "registry/RegEditor.h"
+
+#include "win_test_support.h"
+
+namespace {
+
+using namespace wintest;
+using registry::ReadStringValue;
+using registry::WriteStringValue;
+
+const char16_t kKey[] = u"HKEY_CURRENT_USER\\Software\\Qd";
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteQdKey();
+        CreateQdKey();
+        Boxes().clear();
+    }
+    void TearDown() override { DeleteQdKey(); }
+};
+
+// A value stored either as ANSI bytes (RegSetValueExA) or as UTF-16 units
+// (RegSetValueExW), and what the module reads back.
+struct StoredCase {
+    const char* name;
+    DWORD type;
+    std::string ansi;      // used when `wide` is empty
+    std::wstring wide;     // stored through RegSetValueExW, bytes as given (no terminator added)
+    std::u16string expected;
+    bool raises = false;
+};
+
+class StoredValueTest : public RegistryTest, public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredValueTest, ReadsBackAsTheAlgorithmSays) {
+    const StoredCase& c = GetParam();
+    if (c.wide.empty())
+        SetValueA("Value", c.type, BytesOf(c.ansi));
+    else
+        SetValueW(L"Value", c.type, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
+    const auto read = ReadStringValue(kKey, u"Value");
+    if (c.raises) {
+        ASSERT_FALSE(read.ok());
+        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
+    } else {
+        ASSERT_TRUE(read.ok());
+        EXPECT_EQ(read.value(), c.expected);
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+const std::string k254(254, 'a');
+const std::wstring k127Wide(127, L'中');  // 254 bytes in code page 936
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoredValueTest,
+    ::testing::Values(
+        StoredCase{"Plain", REG_SZ, std::string("7.0.8\0", 6), L"", u"7.0.8"},
+        StoredCase{"Longest", REG_SZ, k254 + '\0', L"", std::u16string(254, u'a')},
+        StoredCase{"TooLong", REG_SZ, k254 + "a" + '\0', L"", u"Error."},
+        StoredCase{"Spaces", REG_SZ, std::string("  abc \0", 7), L"", u"abc "},
+        StoredCase{"EmbeddedNul", REG_SZ, std::string("ab\0cd\0", 6), L"", u"ab"},
+        StoredCase{"GbkBytes", REG_SZ, std::string("\xD6\xD0\xCE\xC4\0", 5), L"", u"中文"},
+        StoredCase{"EmptyString", REG_SZ, std::string("\0", 1), L"", u""},
+        StoredCase{"UnicodeChinese", REG_SZ, "", std::wstring(L"C:\\工程\0", 6), u"C:\\工程"},
+        StoredCase{"UnicodeLongestInAnsi", REG_SZ, "", k127Wide + L'\0', std::u16string(127, u'中')},
+        StoredCase{"UnicodeTooLongInAnsi", REG_SZ, "", k127Wide + L"a" + L'\0', u"Error."},
+        StoredCase{"ExpandStringIsNotExpanded", REG_EXPAND_SZ, std::string("%TEMP%\0", 7), L"", u"%TEMP%"},
+        StoredCase{"DwordBytes", REG_DWORD, std::string("123\0", 4), L"", u"123"},
+        StoredCase{"BinaryWithoutTerminator", REG_BINARY, "abc", L"", u"ab"},
+        StoredCase{"MultiString", REG_MULTI_SZ, std::string("one\0two\0\0", 9), L"", u"one"},
+        StoredCase{"EmptyBinaryRaises", REG_BINARY, "", L"", u"", true},
+        StoredCase{"SpacesOnlyRaise", REG_BINARY, "   ", L"", u"", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RegistryTest, MissingValueOrKeyReadsAsTheSentinel) {
+    EXPECT_EQ(ReadStringValue(kKey, u"Absent").value(), u"Error.");
+    EXPECT_EQ(ReadStringValue(u"HKEY_CURRENT_USER\\Software\\NoSuchKey", u"PathTOL").value(), u"Error.");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RegistryTest, PathsWithoutARootAndMalformedPaths) {
+    EXPECT_EQ(ReadStringValue(u"HKEY_FOO\\x", u"v").value(), u"");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(ReadStringValue(u"hkey_current_user\\Software\\Qd", u"v").value(), u"");
+    EXPECT_FALSE(WriteStringValue(u"HKEY_CURRENT_USER\\Software\\Qd\\", u"v", u"x"));
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[0].text, u"Incorrect fmt:\r\n\r\nhkey_current_user\\Software\\Qd");
+    EXPECT_EQ(Boxes()[1].text, u"Incorrect fmt:\r\n\r\nHKEY_CURRENT_USER\\Software\\Qd\\");
+    EXPECT_EQ(Boxes()[1].title, u"Tolvar Update");
+    EXPECT_EQ(Boxes()[1].icon, platform::MessageIcon::None);
+}
+
+TEST_F(RegistryTest, WriteStoresAnsiAndReadsBackThroughBothInterfaces) {
+    ASSERT_TRUE(WriteStringValue(kKey, u"VerTOL", u"7.0.8"));
+    ASSERT_TRUE(WriteStringValue(kKey, u"Folder", u"D:\\工程"));
+    Bytes bytes;
+    ASSERT_TRUE(ReadValueA("VerTOL", bytes));
+    EXPECT_EQ(bytes, BytesOf(std::string("7.0.8\0", 6)));
+    ASSERT_TRUE(ReadValueA("Folder", bytes));
+    EXPECT_EQ(bytes, BytesOf(std::string("D:\\\xB9\xA4\xB3\xCC\0", 8)));
+
+    wchar_t wide[32] = {};
+    DWORD size = sizeof wide;
+    DWORD type = 0;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kQd, L"Folder", RRF_RT_ANY, &type, wide, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(wide, L"D:\\工程");
+    EXPECT_EQ(ReadStringValue(kKey, u"Folder").value(), u"D:\\工程");
+}
+
+TEST_F(RegistryTest, WriteUnderAMissingKeyCreatesNothing) {
+    EXPECT_FALSE(WriteStringValue(u"HKEY_CURRENT_USER\\Software\\Qd\\Missing", u"VerTOL", u"7.0.8"));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Qd\\Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, RootAloneAddressesTheRoot) {
+    HKEY root = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"", 0, KEY_SET_VALUE, &root), ERROR_SUCCESS);
+    RegSetValueExA(root, "UpDateRootValue", 0, REG_SZ, reinterpret_cast<const BYTE*>("top"), 4);
+    EXPECT_EQ(ReadStringValue(u"HKEY_CURRENT_USER", u"UpDateRootValue").value(), u"top");
+    RegDeleteValueA(root, "UpDateRootValue");
+    RegCloseKey(root);
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// The existence test, SaveResourceToFile and whole update runs against the
+// real file system and registry. Message boxes are recorded, not shown.
+#include "app/update_run.h"
+#include "platform/file_system.h"
+#include "resources/Update.h"
+#include "win_test_support.h"
+
+namespace {
+
+using namespace wintest;
+using app::UpdateOutcome;
+using platform::MessageIcon;
+using platform::ProbeStatus;
+using resources::SaveResourceToFile;
+
+const Bytes kOld = BytesOf("<?xml version=\"1.0\"?><old/>");
+
+// --- the probe --------------------------------------------------------------
+
+TEST(ProbeFile, TellsAbsentFromMalformed) {
+    ScratchFolder folder;
+    WriteFileBytes(folder / L"plain.xml", kOld);
+    WriteFileBytes(folder / L"hidden.xml", kOld, FILE_ATTRIBUTE_HIDDEN);
+    const struct {
+        std::wstring path;
+        ProbeStatus status;
+    } cases[] = {
+        {folder / L"plain.xml", ProbeStatus::Found},
+        {folder / L"hidden.xml", ProbeStatus::Found},
+        {folder.path(), ProbeStatus::Found},
+        {folder / L"absent.xml", ProbeStatus::Absent},
+        {folder / L"no\\such\\folder\\unit.xml", ProbeStatus::Absent},
+        {L"Error.\\unit.xml", ProbeStatus::Absent},
+        {folder / L"bad*name\\unit.xml", ProbeStatus::Malformed},
+        {folder / L"what?\\unit.xml", ProbeStatus::Malformed},
+        {L"C:\\" + std::wstring(300, L'x') + L"\\unit.xml", ProbeStatus::Malformed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::ProbeFile(U16(c.path)).status, c.status) << std::string(c.path.begin(), c.path.end());
+    EXPECT_EQ(platform::ProbeFile(U16(folder / L"hidden.xml")).attributes & FILE_ATTRIBUTE_HIDDEN,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+}
+
+// --- SaveResourceToFile -----------------------------------------------------
+
+bool SaveTo(const std::wstring& path) { return SaveResourceToFile(101, u"CUSTOM", U16(path)); }
+
+TEST(SaveResourceToFile, ReplacesALongerFileKeepingItsAttributesAndCreationTime) {
+    ScratchFolder folder;
+    const std::wstring target = folder / L"unit.xml";
+    WriteFileBytes(target, Bytes(50000, 'x'), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &before));
+    Sleep(20);
+
+    ASSERT_TRUE(SaveTo(target));
+    Bytes after;
+    ASSERT_TRUE(ReadFileBytes(target, after));
+    EXPECT_EQ(after.size(), 23698u);
+    EXPECT_EQ(after, Payload());
+    WIN32_FILE_ATTRIBUTE_DATA now{};
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &now));
+    EXPECT_TRUE(now.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(CompareFileTime(&now.ftCreationTime, &before.ftCreationTime), 0);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+TEST(SaveResourceToFile, CreatesAMissingTarget) {
+    ScratchFolder folder;
+    ASSERT_TRUE(SaveTo(folder / L"unit.xml"));
+    Bytes after;
+    ASSERT_TRUE(ReadFileBytes(folder / L"unit.xml", after));
+    EXPECT_EQ(after, Payload());
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+// Targets that must come out false and exactly as they were, with no
+// temporary file left beside them.
+struct RefusedCase {
+    const char* name;
+    DWORD attributes;
+    DWORD heldOpenSharing;  // ~0u: not held open
+};
+
+class RefusedTargetTest : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedTargetTest, StaysUnchanged) {
+    const RefusedCase& c = GetParam();
+    ScratchFolder folder;
+    const std::wstring target = folder / L"unit.xml";
+    WriteFileBytes(target, kOld, c.attributes);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.heldOpenSharing != ~0u) {
+        held = CreateFileW(target.c_str(), GENERIC_READ, c.heldOpenSharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    EXPECT_FALSE(SaveTo(target));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    Bytes after;
+    ASSERT_TRUE(ReadFileBytes(target, after));
+    EXPECT_EQ(after, kOld);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
+                         ::testing::Values(RefusedCase{"ReadOnly", FILE_ATTRIBUTE_READONLY, ~0u},
+                                           RefusedCase{"HeldOpenWithoutSharing", FILE_ATTRIBUTE_NORMAL, 0},
+                                           RefusedCase{"HeldOpenSharingReadOnly", FILE_ATTRIBUTE_NORMAL,
+                                                       FILE_SHARE_READ}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SaveResourceToFile, MissingFolderFolderTargetAndAbsentResource) {
+    ScratchFolder folder;
+    EXPECT_FALSE(SaveTo(folder / L"missing\\unit.xml"));
+    CreateDirectoryW((folder / L"unit.xml").c_str(), nullptr);
+    EXPECT_FALSE(SaveTo(folder / L"unit.xml"));
+    EXPECT_FALSE(SaveResourceToFile(102, u"CUSTOM", U16(folder / L"other.xml")));
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+// --- whole runs ---------------------------------------------------------------
+
+struct RunCase {
+    const char* name;
+    const char* pathTol;     // "%F" stands for the scratch folder; null: no value
+    const char* verTol;      // null: no value
+    DWORD attributes;        // of the old data file; ~0u: no data file
+    UpdateOutcome outcome;
+    const char* verTolAfter; // null: still absent
+};
+
+class UpdateRunTest : public ::testing::TestWithParam<RunCase> {
+protected:
+    void SetUp() override {
+        DeleteQdKey();
+        CreateQdKey();
+        Boxes().clear();
+    }
+    void TearDown() override { DeleteQdKey(); }
+};
+
+std::string Expand(const char* text, const std::wstring& folder) {
+    std::string out = text;
+    const std::size_t at = out.find("%F");
+    if (at != std::string::npos) out.replace(at, 2, std::string(folder.begin(), folder.end()));
+    return out;
+}
+
+const std::u16string kTexts[] = {u"该版本无需更新.", u"已经更新，无需重复更新.", u"成功更新至版本7.0.8.", u"更新失败."};
+
+TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
+    const RunCase& c = GetParam();
+    ScratchFolder folder;
+    const std::wstring data = folder / L"unit.xml";
+    if (c.attributes != ~0u) WriteFileBytes(data, kOld, c.attributes);
+    if (c.pathTol) SetString("PathTOL", Expand(c.pathTol, folder.path()));
+    if (c.verTol) SetString("VerTOL", c.verTol);
+
+    EXPECT_EQ(app::UpdateRun(), c.outcome);
+
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, kTexts[static_cast<int>(c.outcome)]);
+    EXPECT_EQ(Boxes()[0].title, u"Tolvar Update");
+    const bool informs = c.outcome == UpdateOutcome::AlreadyUpdated || c.outcome == UpdateOutcome::Installed;
+    EXPECT_EQ(Boxes()[0].icon, informs ? MessageIcon::Information : MessageIcon::Critical);
+
+    if (c.attributes != ~0u) {
+        Bytes after;
+        ASSERT_TRUE(ReadFileBytes(data, after));
+        EXPECT_EQ(after, c.outcome == UpdateOutcome::Installed ? Payload() : kOld);
+        EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+    }
+    Bytes version;
+    if (c.verTolAfter) {
+        ASSERT_TRUE(ReadValueA("VerTOL", version));
+        EXPECT_EQ(version, BytesOf(std::string(c.verTolAfter) + '\0'));
+    } else {
+        EXPECT_FALSE(ReadValueA("VerTOL", version));
+    }
+}
+
+constexpr DWORD kNoFile = ~0u;
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, UpdateRunTest,
+    ::testing::Values(
+        RunCase{"Installs", "%F", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
+        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed, "7.0.8"},
+        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
+        RunCase{"PrefixIsOlder", "%F", "7.0", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
+        RunCase{"SameVersion", "%F", "7.0.8", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, "7.0.8"},
+        RunCase{"NoVersion", "%F", nullptr, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, nullptr},
+        RunCase{"NoDataFile", "%F", "7.0.7", kNoFile, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
+        RunCase{"Hidden", "%F", "7.0.7", FILE_ATTRIBUTE_HIDDEN, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
+        RunCase{"System", "%F", "7.0.7", FILE_ATTRIBUTE_SYSTEM, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
+        RunCase{"ReadOnly", "%F", "7.0.7", FILE_ATTRIBUTE_READONLY, UpdateOutcome::Failed, "7.0.7"},
+        RunCase{"NoFolderValue", nullptr, "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
+        RunCase{"EmptyFolderValue", "", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
+        RunCase{"MalformedFolder", "%F\\a*b", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Failed, "7.0.7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateRunTest, RelativeFolderIsResolvedAgainstTheCurrentDirectory) {
+    ScratchFolder folder;
+    CreateDirectoryW((folder / L"data").c_str(), nullptr);
+    WriteFileBytes(folder / L"data\\unit.xml", kOld);
+    SetString("PathTOL", "data");
+    SetString("VerTOL", "7.0.7");
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.path().c_str());
+    const UpdateOutcome outcome = app::UpdateRun();
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(outcome, UpdateOutcome::Installed);
+    Bytes after;
+    ASSERT_TRUE(ReadFileBytes(folder / L"data\\unit.xml", after));
+    EXPECT_EQ(after, Payload());
+    DeleteFileW((folder / L"data\\unit.xml").c_str());
+    RemoveDirectoryW((folder / L"data").c_str());
+}
+
+TEST_F(UpdateRunTest, ADataFileHeldOpenFailsAndKeepsTheVersion) {
+    ScratchFolder folder;
+    WriteFileBytes(folder / L"unit.xml", kOld);
+    SetString("PathTOL", Expand("%F", folder.path()));
+    SetString("VerTOL", "7.0.7");
+    HANDLE held = CreateFileW((folder / L"unit.xml").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::Failed);
+    CloseHandle(held);
+    Bytes version;
+    ASSERT_TRUE(ReadValueA("VerTOL", version));
+    EXPECT_EQ(version, BytesOf(std::string("7.0.7\0", 6)));
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+TEST_F(UpdateRunTest, AMissingKeyNeedsNoUpdate) {
+    DeleteQdKey();
+    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::NoUpdateNeeded);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, u"该版本无需更新.");
+}
+
+}  // namespace

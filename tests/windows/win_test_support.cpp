@@ -1,0 +1,157 @@
+#include "win_test_support.h"
+
+#include <algorithm>
+
+#include "resources/resource_access.h"
+
+namespace platform {
+// The test programs record boxes instead of showing them.
+void ShowMessage(const std::u16string& text, const std::u16string& title, MessageIcon icon) {
+    wintest::Boxes().push_back({text, title, icon});
+}
+}  // namespace platform
+
+namespace wintest {
+
+std::vector<Box>& Boxes() {
+    static std::vector<Box> boxes;
+    return boxes;
+}
+
+Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+
+void CreateQdKey() {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kQd, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void DeleteQdKey() { RegDeleteTreeW(HKEY_CURRENT_USER, kQd), RegDeleteKeyW(HKEY_CURRENT_USER, kQd); }
+
+void SetValueA(const char* name, DWORD type, const Bytes& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kQd, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetValueW(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kQd, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetString(const char* name, const std::string& ansi) {
+    Bytes bytes = BytesOf(ansi);
+    bytes.push_back(0);
+    SetValueA(name, REG_SZ, bytes);
+}
+
+bool ReadValueA(const char* name, Bytes& bytes) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kQd, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LONG result = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
+    if (result == ERROR_SUCCESS) {
+        bytes.assign(size, 0);
+        result = RegQueryValueExA(key, name, nullptr, nullptr, bytes.data(), &size);
+        bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+ScratchFolder::ScratchFolder() {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"UpDateTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring full = path_ + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(full.c_str());
+            else DeleteFileW(full.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+std::vector<std::wstring> ScratchFolder::Names() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attributes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create the test file";
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size());
+    SetFileAttributesW(path.c_str(), attributes);
+}
+
+bool ReadFileBytes(const std::wstring& path, Bytes& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes.assign(GetFileSize(file, nullptr), 0);
+    DWORD read = 0;
+    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return ok && read == bytes.size();
+}
+
+Bytes Payload() {
+    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
+    EXPECT_TRUE(payload.ok());
+    if (!payload.ok()) return {};
+    return Bytes(payload.value().data, payload.value().data + payload.value().size);
+}
+
+void ScratchRegistry::SetUp() {
+    name_ = L"Software\\UpDateTests\\" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, key_), ERROR_SUCCESS);
+}
+
+void ScratchRegistry::TearDown() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, name_.c_str());
+}
+
+}  // namespace wintest
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new wintest::ScratchRegistry);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,65 @@
+// Shared pieces of the Windows tests: HKEY_CURRENT_USER redirected to a
+// scratch key of the test's own, a scratch folder, recorded message boxes,
+// and short helpers for registry values and files.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace wintest {
+
+struct Box {
+    std::u16string text;
+    std::u16string title;
+    platform::MessageIcon icon;
+};
+std::vector<Box>& Boxes();  // every box the code under test asked for
+
+using Bytes = std::vector<unsigned char>;
+Bytes BytesOf(const std::string& text);
+
+// HKEY_CURRENT_USER\Software\Qd of the scratch registry.
+constexpr wchar_t kQd[] = L"Software\\Qd";
+void CreateQdKey();
+void DeleteQdKey();
+void SetValueA(const char* name, DWORD type, const Bytes& bytes);
+void SetValueW(const wchar_t* name, DWORD type, const void* data, DWORD size);
+void SetString(const char* name, const std::string& ansi);  // REG_SZ with its terminator
+bool ReadValueA(const char* name, Bytes& bytes);             // false when absent
+
+// A fresh, empty folder for one test; removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+    std::vector<std::wstring> Names() const;  // of the files in it, sorted
+
+private:
+    std::wstring path_;
+};
+
+void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+bool ReadFileBytes(const std::wstring& path, Bytes& bytes);
+Bytes Payload();  // resource CUSTOM 101 of this program
+std::u16string U16(const std::wstring& text);
+
+// Redirects HKEY_CURRENT_USER for the whole program; registered in main().
+class ScratchRegistry : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    std::wstring name_;
+    HKEY key_ = nullptr;
+};
+
+}  // namespace wintest
