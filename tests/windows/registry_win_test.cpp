@@ -12,15 +12,7 @@ using registry::WriteStringValue;
 
 const char16_t kKey[] = u"HKEY_CURRENT_USER\\Software\\Qd";
 
-class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        DeleteQdKey();
-        CreateQdKey();
-        Boxes().clear();
-    }
-    void TearDown() override { DeleteQdKey(); }
-};
+using RegistryTest = QdKeyTest;
 
 // A value stored either as ANSI bytes (RegSetValueExA) or as UTF-16 units
 // (RegSetValueExW), and what the module reads back.

@@ -51,6 +51,17 @@ bool ReadFileBytes(const std::wstring& path, Bytes& bytes);
 Bytes Payload();  // resource CUSTOM 101 of this program
 std::u16string U16(const std::wstring& text);
 
+// Each test starts with an empty Software\Qd key and no recorded boxes.
+class QdKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteQdKey();
+        CreateQdKey();
+        Boxes().clear();
+    }
+    void TearDown() override { DeleteQdKey(); }
+};
+
 // Redirects HKEY_CURRENT_USER for the whole program; registered in main().
 class ScratchRegistry : public ::testing::Environment {
 public:
