@@ -29,7 +29,11 @@ void CreateQdKey() {
     RegCloseKey(key);
 }
 
-void DeleteQdKey() { RegDeleteTreeW(HKEY_CURRENT_USER, kQd), RegDeleteKeyW(HKEY_CURRENT_USER, kQd); }
+// RegDeleteTreeW empties the key; RegDeleteKeyW then removes the key itself.
+void DeleteQdKey() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kQd);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kQd);
+}
 
 void SetValueA(const char* name, DWORD type, const Bytes& bytes) {
     HKEY key = nullptr;
