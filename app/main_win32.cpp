@@ -1,11 +1,10 @@
-// Start-up of UpDate.exe.
+// Start-up of UpDate.exe: the program is its window, Form1.
 #include <windows.h>
 
+#include "app/Form1.h"
 #include "app/startup_win32.h"
-#include "app/update_run.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    app::HardenProcess();
-    app::UpdateRun();
-    return 0;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    app::HardenProcess();  // before anything loads a DLL or opens a window
+    return app::RunForm1(instance, showCommand);
 }
