@@ -1,0 +1,284 @@
+// "开始更新" over real installations: the registry of the prefix, real files
+// in a scratch folder, and the message box the run ends with.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+const char kInstalled[] = u8"成功更新至版本7.0.8.";
+const char kAlreadyUpdated[] = u8"已经更新，无需重复更新.";
+const char kNothingToUpdate[] = u8"该版本无需更新.";
+const char kFailed[] = u8"更新失败.";
+const wchar_t kCarriedVersion[] = L"7.0.8";
+
+const std::vector<char> kOldData = [] {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<units version=\"7.0.7\"/>\r\n";
+    return std::vector<char>(text.begin(), text.end());
+}();
+
+enum class PathTol { NoKey, NoValue, Empty, Folder, FolderWithBackslash, MissingFolder };
+enum class DataFile { None, Plain, Hidden, ReadOnly, HeldOpen };
+
+struct Case {
+    const char* name;
+    PathTol path;
+    const wchar_t* folder;   // the installation folder, inside the case's folder
+    const wchar_t* version;  // "VerTOL"; none when null
+    DataFile file;
+    const char* message;
+    Icon icon;
+    bool installs;
+};
+
+const Case kCases[] = {
+    {"Installs", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"PathWithTrailingBackslash", PathTol::FolderWithBackslash, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"FolderNameWithSpaces", PathTol::Folder, L"Program Files\\Tolvar 7", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"Version7_0_10IsOlder", PathTol::Folder, L"Tolvar", L"7.0.10", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"Version7_0IsOlder", PathTol::Folder, L"Tolvar", L"7.0", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"SameVersion", PathTol::Folder, L"Tolvar", L"7.0.8", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
+    {"NewerVersion", PathTol::Folder, L"Tolvar", L"7.1", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
+    {"NoVersionValue", PathTol::Folder, L"Tolvar", nullptr, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
+    {"NoDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
+    {"HiddenDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::Hidden, kNothingToUpdate, Icon::Stop, false},
+    {"FolderMissing", PathTol::MissingFolder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
+    {"NoKey", PathTol::NoKey, L"Tolvar", nullptr, DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
+    {"NoPathValue", PathTol::NoValue, L"Tolvar", L"7.0.7", DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
+    {"EmptyPath", PathTol::Empty, L"Tolvar", L"7.0.7", DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
+    {"ReadOnlyDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::ReadOnly, kFailed, Icon::Stop, false},
+    {"DataFileHeldOpen", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::HeldOpen, kFailed, Icon::Stop, false},
+};
+
+// One installation in its own folder below the scratch folder, which is
+// UpDate.exe's current directory. Where "PathTOL" cannot lead to the data
+// file, decoys wait where a careless run would look: Error.\unit.xml in the
+// current directory and \unit.xml at the root of its drive.
+class Installation {
+public:
+    explicit Installation(const Case& c) : case_(c) {
+        const std::string name = c.name;
+        root_ = GetOptions().scratch + L"\\" + std::wstring(name.begin(), name.end());
+        folder_ = root_ + L"\\" + c.folder;
+        RemoveTree(root_);
+        DeleteProductKey();
+    }
+    ~Installation() {
+        if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+        if (!driveDecoy_.empty()) DeleteFileW(driveDecoy_.c_str());
+        RemoveTree(errorDecoyFolder());
+        RemoveTree(root_);
+        DeleteProductKey();
+    }
+
+    void Prepare() {
+        ASSERT_TRUE(MakeFolders(root_));
+        if (case_.path != PathTol::MissingFolder) { ASSERT_TRUE(MakeFolders(folder_)); }
+        if (case_.file != DataFile::None) { ASSERT_TRUE(WriteBytes(dataFile(), kOldData)); }
+        if (case_.file == DataFile::Hidden) { ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_HIDDEN)); }
+        if (case_.file == DataFile::ReadOnly) { ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_READONLY)); }
+        attributes_ = GetFileAttributesW(dataFile().c_str());
+
+        switch (case_.path) {
+            case PathTol::NoKey: break;
+            case PathTol::NoValue: break;
+            case PathTol::Empty: SetProductValue(L"PathTOL", L""); break;
+            case PathTol::Folder:
+            case PathTol::MissingFolder: SetProductValue(L"PathTOL", folder_); break;
+            case PathTol::FolderWithBackslash: SetProductValue(L"PathTOL", folder_ + L"\\"); break;
+        }
+        if (case_.version && case_.path != PathTol::NoKey) SetProductValue(L"VerTOL", case_.version);
+        if (case_.path == PathTol::NoKey || case_.path == PathTol::NoValue) {
+            ASSERT_TRUE(MakeFolders(errorDecoyFolder()));
+            ASSERT_TRUE(WriteBytes(errorDecoyFolder() + L"\\unit.xml", kOldData));
+        }
+        if (case_.path == PathTol::Empty) {
+            const std::wstring decoy = root_.substr(0, 2) + L"\\unit.xml";
+            ASSERT_EQ(GetFileAttributesW(decoy.c_str()), INVALID_FILE_ATTRIBUTES) << "a file is already at " << Utf8(decoy);
+            driveDecoy_ = decoy;
+            ASSERT_TRUE(WriteBytes(driveDecoy_, kOldData));
+        }
+        if (case_.file == DataFile::HeldOpen) {
+            held_ = CreateFileW(dataFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held_, INVALID_HANDLE_VALUE);
+        }
+    }
+
+    void Release() {
+        if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+        held_ = INVALID_HANDLE_VALUE;
+    }
+
+    // What the registry and the files hold after a run that installed, or not.
+    void ExpectAfterRun(bool installed) const {
+        EXPECT_EQ(ProductKeyExists(), case_.path != PathTol::NoKey);
+        const std::optional<std::wstring> version = ProductValue(L"VerTOL");
+        if (installed) {
+            EXPECT_EQ(Utf8(version.value_or(L"<none>")), Utf8(kCarriedVersion));
+        } else if (case_.version && case_.path != PathTol::NoKey) {
+            EXPECT_EQ(Utf8(version.value_or(L"<none>")), Utf8(case_.version)) << "VerTOL must not change";
+        } else {
+            EXPECT_FALSE(version.has_value()) << "VerTOL written: " << Utf8(*version);
+        }
+
+        const std::optional<std::vector<char>> data = ReadBytes(dataFile());
+        if (case_.file == DataFile::None) {
+            EXPECT_FALSE(data.has_value()) << "a data file was created";
+            EXPECT_TRUE(FolderEntries(folder_).empty());
+        } else {
+            ASSERT_TRUE(data.has_value());
+            std::vector<char> expected = kOldData;
+            if (installed) {
+                const std::optional<std::vector<char>> payload = ReadBytes(GetOptions().payload);
+                ASSERT_TRUE(payload.has_value()) << "cannot read the payload " << Utf8(GetOptions().payload);
+                expected = *payload;
+            }
+            EXPECT_TRUE(*data == expected) << (installed ? "the data file is not the payload" : "the data file changed");
+            EXPECT_EQ(GetFileAttributesW(dataFile().c_str()), attributes_) << "attributes changed";
+            EXPECT_EQ(FolderEntries(folder_), std::vector<std::wstring>{L"unit.xml"}) << "files left beside the data file";
+        }
+        if (case_.path == PathTol::NoKey || case_.path == PathTol::NoValue) {
+            EXPECT_TRUE(ReadBytes(errorDecoyFolder() + L"\\unit.xml") == kOldData) << "Error.\\unit.xml was written";
+        }
+        if (!driveDecoy_.empty()) {
+            EXPECT_TRUE(ReadBytes(driveDecoy_) == kOldData) << "\\unit.xml was written";
+        }
+    }
+
+    std::wstring dataFile() const { return folder_ + L"\\unit.xml"; }
+    // "Error." names this folder: Windows drops a trailing dot.
+    static std::wstring errorDecoyFolder() { return GetOptions().scratch + L"\\Error"; }
+    const std::wstring& root() const { return root_; }
+
+private:
+    const Case& case_;
+    std::wstring root_, folder_, driveDecoy_;
+    DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
+    HANDLE held_ = INVALID_HANDLE_VALUE;
+};
+
+// The box a run ends with: the one message, the title, one OK button, the
+// icon, owned by the window and modal to it. Dismissed afterwards.
+void ExpectBoxAndDismiss(const App& app, const Form& form, const char* message, Icon icon) {
+    const std::optional<MessageBoxSeen> box = WaitForMessageBox(app.processId());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->title, "Tolvar Update");
+    EXPECT_EQ(box->text, message);
+    EXPECT_EQ(box->icon, icon) << "the icon shown is " << IconName(box->icon);
+    ASSERT_EQ(box->buttons.size(), 1u) << "buttons";
+    EXPECT_EQ(GetDlgCtrlID(box->buttons[0]), IDOK);
+    EXPECT_EQ(WindowText(box->buttons[0]), u8"确定");
+    EXPECT_EQ(box->owner, form.window) << "owned by Form1";
+    EXPECT_FALSE(box->ownerEnabled) << "modal to Form1";
+    ASSERT_TRUE(DismissMessageBox(*box)) << "the box did not close";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(form.window) != FALSE; }, 3000)) << "Form1 stays disabled";
+}
+
+class UpdateRunTest : public testing::TestWithParam<Case> {};
+
+TEST_P(UpdateRunTest, ClickReportsTheOutcome) {
+    const Case& c = GetParam();
+    Installation installation(c);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    ASSERT_TRUE(EnsureSharedApp());
+    const Form& form = SharedForm();
+
+    PostMessageW(form.command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, c.message, c.icon));
+    installation.Release();
+    installation.ExpectAfterRun(c.installs);
+}
+INSTANTIATE_TEST_SUITE_P(Cases, UpdateRunTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(UpdateRunAgainTest, SecondClickAfterAnInstallFindsItDone) {
+    Installation installation(kCases[0]);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    ASSERT_TRUE(EnsureSharedApp());
+    const Form& form = SharedForm();
+
+    PostMessageW(form.command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, kInstalled, Icon::Information));
+    WIN32_FILE_ATTRIBUTE_DATA first{}, second{};
+    GetFileAttributesExW(installation.dataFile().c_str(), GetFileExInfoStandard, &first);
+
+    PostMessageW(form.command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, kAlreadyUpdated, Icon::Information));
+    GetFileAttributesExW(installation.dataFile().c_str(), GetFileExInfoStandard, &second);
+    EXPECT_EQ(CompareFileTime(&first.ftLastWriteTime, &second.ftLastWriteTime), 0) << "written again";
+    installation.ExpectAfterRun(true);
+}
+
+bool FocusOn(HWND control) {
+    return WaitFor([&] { return FocusOf(SharedApp().threadId()) == control; }, 10000);
+}
+
+// The same as a person at the keyboard: Enter on the focused "开始更新",
+// Enter on the box's OK, then Space for a second run and Space on OK.
+TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
+    Installation installation(kCases[0]);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    ASSERT_TRUE(EnsureSharedApp());
+    const Form& form = SharedForm();
+    SetForegroundWindow(form.window);
+    ASSERT_TRUE(FocusOn(form.command1));
+
+    PressKey(VK_RETURN);
+    std::optional<MessageBoxSeen> box = WaitForMessageBox(SharedApp().processId());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, kInstalled);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); })) << "Enter did not close the box";
+    installation.ExpectAfterRun(true);
+    ASSERT_TRUE(FocusOn(form.command1)) << "focus is not back on 开始更新 after the box";
+
+    PressKey(VK_SPACE);
+    box = WaitForMessageBox(SharedApp().processId());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, kAlreadyUpdated);
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); })) << "Space did not close the box";
+    EXPECT_TRUE(FocusOn(form.command1));
+}
+
+// Enter on "退出", a click on it and the close box each end the program at
+// once with exit code 0, and the window goes with it. Each of these ends the
+// shared program, so they come last.
+struct QuitWay {
+    const char* name;
+    void (*quit)(const Form&);
+};
+const QuitWay kQuitWays[] = {
+    {"KeyboardOnCommand2",
+     [](const Form& form) {
+         SetForegroundWindow(form.window);
+         PressKey(VK_TAB);
+         EXPECT_TRUE(FocusOn(form.command2)) << "Tab did not reach 退出";
+         PressKey(VK_RETURN);
+     }},
+    {"Command2", [](const Form& form) { PostMessageW(form.command2, BM_CLICK, 0, 0); }},
+    {"CloseBox", [](const Form& form) { PostMessageW(form.window, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+};
+
+class QuitTest : public testing::TestWithParam<QuitWay> {};
+
+TEST_P(QuitTest, EndsTheProgramWithExitCodeZero) {
+    ASSERT_TRUE(EnsureSharedApp());
+    const Form form = SharedForm();
+    if (std::string(GetParam().name) == "KeyboardOnCommand2") {
+        SetForegroundWindow(form.window);
+        ASSERT_TRUE(FocusOn(form.command1));
+    }
+    GetParam().quit(form);
+    const std::optional<DWORD> exit = SharedApp().WaitForExit();
+    ASSERT_TRUE(exit.has_value()) << "still running";
+    EXPECT_EQ(*exit, 0u);
+    EXPECT_FALSE(IsWindow(form.window));
+    EndSharedApp();
+}
+INSTANTIATE_TEST_SUITE_P(Ways, QuitTest, testing::ValuesIn(kQuitWays),
+                         [](const testing::TestParamInfo<QuitWay>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e

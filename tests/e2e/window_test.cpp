@@ -1,0 +1,326 @@
+// The window itself: what it shows, where, in which font, and how it takes
+// the keyboard and ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+struct Box {
+    LONG left, top, width, height;
+    bool operator==(const Box& other) const {
+        return left == other.left && top == other.top && width == other.width && height == other.height;
+    }
+};
+void PrintTo(const Box& box, std::ostream* out) {
+    *out << "(" << box.left << "," << box.top << " " << box.width << "x" << box.height << ")";
+}
+Box BoxOf(const RECT& rect) { return Box{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}; }
+
+// The design in pixels, worked out by hand from the twips.
+struct Layout {
+    UINT dpi;
+    LONG clientWidth, clientHeight;
+    Box command1, command2, label1, image1;
+    LONG fontHeight;
+};
+constexpr Layout kLayouts[] = {
+    {96, 420, 152, {168, 96, 89, 25}, {280, 96, 89, 25}, {112, 40, 289, 25}, {16, 16, 72, 72}, -12},
+    {144, 630, 228, {252, 144, 134, 38}, {420, 144, 134, 38}, {168, 60, 434, 38}, {24, 24, 108, 108}, -18},
+};
+const Layout* LayoutAt(UINT dpi) {
+    for (const Layout& layout : kLayouts)
+        if (layout.dpi == dpi) return &layout;
+    return nullptr;
+}
+
+void ExpectLayout(const Form& form, const Layout& expected) {
+    RECT client;
+    GetClientRect(form.window, &client);
+    EXPECT_EQ(client.right, expected.clientWidth);
+    EXPECT_EQ(client.bottom, expected.clientHeight);
+    EXPECT_EQ(BoxOf(RectInClient(form.command1, form.window)), expected.command1) << "Command1";
+    EXPECT_EQ(BoxOf(RectInClient(form.command2, form.window)), expected.command2) << "Command2";
+    EXPECT_EQ(BoxOf(RectInClient(form.label1, form.window)), expected.label1) << "Label1";
+    EXPECT_EQ(BoxOf(RectInClient(form.image1, form.window)), expected.image1) << "Image1";
+}
+
+// A system metric as it is at `dpi` (GetSystemMetricsForDpi, Windows 10 and Wine).
+int MetricAt(int index, UINT dpi) {
+    using MetricForDpi = int(WINAPI*)(int, UINT);
+    const auto metricForDpi = reinterpret_cast<MetricForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    return metricForDpi ? metricForDpi(index, dpi) : GetSystemMetrics(index);
+}
+
+void ExpectFont(HWND window, LONG height, const char* name) {
+    const std::unique_ptr<ProbeReply> probed = ProbeWindow(SharedApp().threadId(), window);
+    ASSERT_TRUE(probed) << name;
+    ASSERT_TRUE(probed->hasFont) << name << " reports no font";
+    const LOGFONTW& seen = probed->font;
+    EXPECT_EQ(Utf8(seen.lfFaceName), "Tahoma") << name;
+    EXPECT_EQ(seen.lfHeight, height) << name;
+    EXPECT_EQ(seen.lfWeight, 400) << name;
+    EXPECT_EQ(seen.lfCharSet, 0) << name;
+    EXPECT_FALSE(seen.lfItalic || seen.lfUnderline || seen.lfStrikeOut) << name;
+}
+
+// The window's tests share one UpDate.exe; the focus test comes first, while
+// the window is as it opened.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        layout_ = LayoutAt(GetOptions().dpi);
+        ASSERT_NE(layout_, nullptr) << "no layout worked out for " << GetOptions().dpi << " DPI";
+        HDC screen = GetDC(nullptr);
+        const int driverDpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        ASSERT_EQ(static_cast<UINT>(driverDpi), GetOptions().dpi) << "the prefix is not set to the DPI of this run";
+        ASSERT_TRUE(EnsureSharedApp());
+        form_ = SharedForm();
+    }
+
+    const Layout* layout_ = nullptr;
+    Form form_;
+};
+
+TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
+    const DWORD thread = SharedApp().threadId();
+    SetForegroundWindow(form_.window);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; }, 10000))
+        << "focus is on " << ClassName(FocusOf(thread));
+    EXPECT_EQ(GetNextDlgTabItem(form_.window, nullptr, FALSE), form_.command1);
+    EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command1, FALSE), form_.command2);
+    EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command2, FALSE), form_.command1);
+    EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command1, TRUE), form_.command2);
+
+    const auto isDefault = [](HWND button) { return (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON; };
+    EXPECT_TRUE(isDefault(form_.command1));
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command2; }, 10000)) << "Tab";
+    EXPECT_TRUE(isDefault(form_.command2) && !isDefault(form_.command1)) << "Enter presses the focused button";
+    PressKey(VK_TAB, true);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; }, 10000)) << "Shift+Tab";
+    EXPECT_TRUE(isDefault(form_.command1) && !isDefault(form_.command2));
+}
+
+TEST_F(WindowTest, CaptionControlsAndLayoutAtTheDpiOfTheRun) {
+    EXPECT_EQ(WindowText(form_.window), "Tolvar Update");
+    const std::vector<HWND> expectedOrder{form_.command1, form_.command2, form_.label1, form_.image1};
+    EXPECT_EQ(ChildrenInZOrder(form_.window), expectedOrder) << "children in tab order";
+    EXPECT_EQ(ClassName(form_.command1), "Button");
+    EXPECT_EQ(ClassName(form_.command2), "Button");
+    EXPECT_EQ(ClassName(form_.label1), "Static");
+    EXPECT_EQ(ClassName(form_.image1), "Static");
+    ExpectLayout(form_, *layout_);
+}
+
+// Image1 shows only a picture: a bitmap static keeps no font, on Windows as
+// in Wine, so there is nothing of it to check.
+TEST_F(WindowTest, EveryControlWithTextUsesTahomaNinePoint) {
+    ExpectFont(form_.window, layout_->fontHeight, "Form1");
+    ExpectFont(form_.command1, layout_->fontHeight, "Command1");
+    ExpectFont(form_.command2, layout_->fontHeight, "Command2");
+    ExpectFont(form_.label1, layout_->fontHeight, "Label1");
+}
+
+TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
+    EXPECT_EQ(WindowText(form_.label1), Utf8(ExeString(GetOptions().app, 103)));
+
+    SetForegroundWindow(form_.window);
+    RECT image;
+    GetWindowRect(form_.image1, &image);
+    const Box box = BoxOf(image);
+    const Picture expected = ExeBitmap(GetOptions().app, 101, box.width, box.height);
+    ASSERT_FALSE(expected.pixels.empty()) << "the exe carries no bitmap 101";
+    Picture shown;
+    int same = 0;
+    const bool painted = WaitFor([&] {
+        shown = CaptureScreen(image);
+        same = 0;
+        for (std::size_t i = 0; i < shown.pixels.size(); ++i) same += shown.pixels[i] == expected.pixels[i];
+        return same >= static_cast<int>(shown.pixels.size() * 95 / 100);
+    }, 10000);
+    EXPECT_TRUE(painted) << same << " of " << shown.pixels.size() << " pixels of Image1 show bitmap 101";
+}
+
+// The icons the window reports are icon group 1 of the exe, at the sizes the
+// system uses for large and small icons at this DPI.
+TEST_F(WindowTest, CarriesTheProgramIconLargeAndSmall) {
+    const std::unique_ptr<ProbeReply> probed = ProbeWindow(SharedApp().threadId(), form_.window);
+    ASSERT_TRUE(probed);
+    const struct {
+        const char* name;
+        const ProbedIcon& shown;
+        int size;
+    } icons[] = {
+        {"large", probed->icons[0], MetricAt(SM_CXICON, GetOptions().dpi)},
+        {"small", probed->icons[1], MetricAt(SM_CXSMICON, GetOptions().dpi)},
+    };
+    for (const auto& icon : icons) {
+        ASSERT_EQ(icon.shown.width, icon.size) << icon.name;
+        ASSERT_EQ(icon.shown.height, icon.size) << icon.name;
+        const ProbedIcon expected = ExeIcon(GetOptions().app, 1, icon.size);
+        ASSERT_EQ(expected.width, icon.size) << "the exe has no " << icon.name << " icon";
+        int same = 0;
+        for (int i = 0; i < icon.size * icon.size; ++i) same += icon.shown.pixels[i] == expected.pixels[i];
+        EXPECT_EQ(same, icon.size * icon.size) << "the " << icon.name << " icon is not icon group 1";
+    }
+}
+
+// A move to a monitor of another DPI; Wine has one DPI for all, so the
+// message is sent as the system would send it, without a suggested rectangle.
+TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
+    const UINT other = GetOptions().dpi == 96 ? 144 : 96;
+    const Layout& expected = *LayoutAt(other);
+    PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(other, other), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        RECT client;
+        GetClientRect(form_.window, &client);
+        return client.right == expected.clientWidth;
+    }, 10000));
+    ExpectLayout(form_, expected);
+    ExpectFont(form_.command1, expected.fontHeight, "Command1");
+    ExpectFont(form_.label1, expected.fontHeight, "Label1");
+
+    PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(GetOptions().dpi, GetOptions().dpi), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        RECT client;
+        GetClientRect(form_.window, &client);
+        return client.right == layout_->clientWidth;
+    }, 10000));
+    ExpectLayout(form_, *layout_);
+}
+
+// A copy of the exe with a resource taken out: the load fails, the user is
+// told what and why, and the program ends with the error as its exit code.
+std::string SystemText(DWORD error) {
+    wchar_t buffer[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer,
+                                  512, nullptr);
+    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
+        --length;
+    return Utf8(std::wstring(buffer, length));
+}
+
+// One resource of an exe, copied out of it.
+struct Resource {
+    std::wstring type, name;  // "#n" for a number, as the resource functions take them
+    WORD language;
+    std::vector<unsigned char> bytes;
+};
+
+std::wstring ResourceName(LPCWSTR name) {
+    return IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : std::wstring(name);
+}
+
+BOOL CALLBACK KeepLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR all) {
+    const HRSRC found = FindResourceExW(module, type, name, language);
+    const auto* data = static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
+    const DWORD size = SizeofResource(module, found);
+    reinterpret_cast<std::vector<Resource>*>(all)->push_back(
+        {ResourceName(type), ResourceName(name), language, std::vector<unsigned char>(data, data + size)});
+    return TRUE;
+}
+BOOL CALLBACK KeepName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR all) {
+    return EnumResourceLanguagesW(module, type, name, KeepLanguage, all);
+}
+BOOL CALLBACK KeepType(HMODULE module, LPWSTR type, LONG_PTR all) {
+    return EnumResourceNamesW(module, type, KeepName, all);
+}
+
+std::vector<Resource> ResourcesOf(const std::wstring& exe) {
+    std::vector<Resource> all;
+    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module) return all;
+    EnumResourceTypesW(module, KeepType, reinterpret_cast<LONG_PTR>(&all));
+    FreeLibrary(module);
+    return all;
+}
+
+// Writes `resources` into `exe` in place of all it carried. The whole table is
+// written anew because Wine's UpdateResourceW does not delete single entries.
+bool ReplaceResources(const std::wstring& exe, const std::vector<Resource>& resources) {
+    const HANDLE update = BeginUpdateResourceW(exe.c_str(), TRUE);
+    if (!update) return false;
+    for (const Resource& r : resources) {
+        if (!UpdateResourceW(update, r.type.c_str(), r.name.c_str(), r.language, const_cast<unsigned char*>(r.bytes.data()),
+                             static_cast<DWORD>(r.bytes.size()))) {
+            EndUpdateResourceW(update, TRUE);
+            return false;
+        }
+    }
+    return EndUpdateResourceW(update, FALSE) != FALSE;
+}
+
+void RemoveBitmap101(std::vector<Resource>& resources) {
+    resources.erase(std::remove_if(resources.begin(), resources.end(),
+                                   [](const Resource& r) { return r.type == L"#2" && r.name == L"#101"; }),
+                    resources.end());
+}
+
+// Strings 96 to 111 share block 7; 103 becomes empty, which is how a string
+// table says a string is absent.
+void RemoveString103(std::vector<Resource>& resources) {
+    std::vector<WORD> block;
+    for (unsigned id = 96; id < 112; ++id) {
+        const std::wstring text = id == 103 ? std::wstring() : ExeString(GetOptions().app, id);
+        block.push_back(static_cast<WORD>(text.size()));
+        block.insert(block.end(), text.begin(), text.end());
+    }
+    for (Resource& r : resources)
+        if (r.type == L"#6" && r.name == L"#7") {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+            r.bytes.assign(bytes, bytes + block.size() * sizeof(WORD));
+        }
+}
+
+struct MissingResource {
+    const char* name;
+    void (*remove)(std::vector<Resource>& resources);
+    const char* what;
+    DWORD error;
+};
+const MissingResource kMissingResources[] = {
+    {"Bitmap101", RemoveBitmap101, u8"无法载入位图 101：", ERROR_RESOURCE_TYPE_NOT_FOUND},
+    {"String103", RemoveString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
+};
+
+class LoadFailureTest : public testing::TestWithParam<MissingResource> {};
+
+TEST_P(LoadFailureTest, NamesWhatFailedAndEndsWithTheError) {
+    const MissingResource& missing = GetParam();
+    const std::wstring folder = GetOptions().scratch + L"\\load-" + std::wstring(missing.name, missing.name + std::strlen(missing.name));
+    RemoveTree(folder);
+    ASSERT_TRUE(MakeFolders(folder));
+    const std::wstring exe = folder + L"\\UpDate.exe";
+    ASSERT_TRUE(CopyFileW(GetOptions().app.c_str(), exe.c_str(), FALSE));
+    std::vector<Resource> resources = ResourcesOf(exe);
+    ASSERT_FALSE(resources.empty());
+    missing.remove(resources);
+    ASSERT_TRUE(ReplaceResources(exe, resources));
+
+    App app;
+    ASSERT_TRUE(app.Start(exe, folder));
+    const std::optional<MessageBoxSeen> box = WaitForMessageBox(app.processId());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->title, "Tolvar Update");
+    EXPECT_EQ(box->text, missing.what + SystemText(missing.error));
+    EXPECT_EQ(box->icon, Icon::Stop) << IconName(box->icon);
+    EXPECT_EQ(box->buttons.size(), 1u);
+    EXPECT_EQ(FindProcessWindow(app.processId(), nullptr, L"Tolvar Update"), box->window) << "the window stays hidden";
+    ASSERT_TRUE(DismissMessageBox(*box));
+    const std::optional<DWORD> exit = app.WaitForExit();
+    ASSERT_TRUE(exit.has_value()) << "still running after the box";
+    EXPECT_EQ(*exit, missing.error);
+    RemoveTree(folder);
+}
+INSTANTIATE_TEST_SUITE_P(Resources, LoadFailureTest, testing::ValuesIn(kMissingResources),
+                         [](const testing::TestParamInfo<MissingResource>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e
