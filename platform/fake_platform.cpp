@@ -31,7 +31,10 @@ struct State {
     std::set<std::u16string> folders;
     std::map<std::u16string, platform::ProbeStatus> probeOverrides;
     std::map<FileOp, std::size_t> faults;  // op -> bytes before failure
+    std::map<FileOp, std::function<void()>> before;
     std::set<OpenFile*> open;
+    bool killed = false;
+    std::uint32_t processId = 4242;
 };
 
 State& S() {
@@ -75,6 +78,22 @@ bool IsInvalidName(const std::u16string& path) {
         if (c == u':' && i != 1) return true;
     }
     return false;
+}
+
+// Runs the action queued for the call of `op` that is starting, if any.
+void RunQueued(FileOp op) {
+    auto queued = S().before.find(op);
+    if (queued == S().before.end()) return;
+    std::function<void()> action = std::move(queued->second);
+    S().before.erase(queued);
+    action();
+}
+
+// Whether the call of `op` now starting must fail: after a queued action has
+// run, the process is dead or a fault was injected.
+bool Interrupted(FileOp op) {
+    RunQueued(op);
+    return S().killed || TakeFault(op);
 }
 
 OpenFile* AsOpen(void* handle) { return static_cast<OpenFile*>(handle); }
@@ -123,7 +142,35 @@ void SetProbeStatus(const std::u16string& path, platform::ProbeStatus status) {
 
 void FailNext(FileOp op, std::size_t bytesBeforeFailure) { S().faults[op] = bytesBeforeFailure; }
 
+void BeforeNext(FileOp op, std::function<void()> action) { S().before[op] = std::move(action); }
+
 std::size_t OpenFileCount() { return S().open.size(); }
+
+void RemoveFolder(const std::u16string& path) {
+    const std::u16string key = Normalise(path);
+    const auto inside = [&key](const std::u16string& other) {
+        return other == key || other.compare(0, key.size() + 1, key + u'\\') == 0;
+    };
+    for (auto it = S().files.begin(); it != S().files.end();) it = inside(it->first) ? S().files.erase(it) : ++it;
+    for (auto it = S().folders.begin(); it != S().folders.end();) it = inside(*it) ? S().folders.erase(it) : ++it;
+}
+
+void KillProcess() {
+    for (OpenFile* file : S().open) {
+        auto entry = S().files.find(file->key);
+        if (entry != S().files.end()) entry->second.locked = false;
+    }
+    S().killed = true;
+}
+
+void StartProcess(std::uint32_t processId) {
+    S().killed = false;
+    S().processId = processId;
+    S().messages.clear();
+    S().lookups.clear();
+}
+
+bool ProcessKilled() { return S().killed; }
 
 void Reset() {
     for (OpenFile* file : S().open) delete file;
@@ -162,12 +209,12 @@ bool FileTraits::Close(Type handle) {
     if (entry != S().files.end()) entry->second.locked = false;
     S().open.erase(file);
     delete file;
-    return !fake::TakeFault(FileOp::Close);
+    return !fake::Interrupted(FileOp::Close);
 }
 
 UniqueFile CreateNewFile(const std::u16string& path) {
     const std::u16string key = fake::Normalise(path);
-    if (fake::TakeFault(FileOp::CreateNew) || fake::IsInvalidName(path) || S().files.count(key) ||
+    if (fake::Interrupted(FileOp::CreateNew) || fake::IsInvalidName(path) || S().files.count(key) ||
         S().folders.count(key) || !fake::FolderExists(fake::ParentOf(key)))
         return UniqueFile();
     S().files[key] = fake::FileEntry{path, {}, 0, true};
@@ -177,15 +224,17 @@ UniqueFile CreateNewFile(const std::u16string& path) {
 }
 
 bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size) {
-    fake::FileEntry& entry = S().files[fake::AsOpen(file.get())->key];
+    fake::RunQueued(FileOp::Write);
+    if (S().killed) return false;
     std::size_t allowed = size;
     const bool fails = fake::TakeFault(FileOp::Write, &allowed);
+    fake::FileEntry& entry = S().files[fake::AsOpen(file.get())->key];
     allowed = std::min(allowed, size);
     entry.bytes.insert(entry.bytes.end(), data, data + allowed);
     return !fails;
 }
 
-bool FlushFile(const UniqueFile&) { return !fake::TakeFault(FileOp::Flush); }
+bool FlushFile(const UniqueFile&) { return !fake::Interrupted(FileOp::Flush); }
 
 ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16string& replacement,
                                   const std::u16string& backup) {
@@ -193,7 +242,7 @@ ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16st
     const std::u16string replacementKey = fake::Normalise(replacement);
     fake::FileEntry* old = fake::Find(target);
     fake::FileEntry* fresh = fake::Find(replacement);
-    if (fake::TakeFault(FileOp::Replace) || !old || !fresh || old->locked || fresh->locked ||
+    if (fake::Interrupted(FileOp::Replace) || !old || !fresh || old->locked || fresh->locked ||
         fake::Find(backup))
         return ReplaceStatus::NothingChanged;
     fake::FileEntry moved = *old;
@@ -214,7 +263,7 @@ ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16st
 bool MoveNewFile(const std::u16string& from, const std::u16string& to) {
     fake::FileEntry* source = fake::Find(from);
     const std::u16string toKey = fake::Normalise(to);
-    if (fake::TakeFault(FileOp::Move) || !source || source->locked || S().files.count(toKey) ||
+    if (fake::Interrupted(FileOp::Move) || !source || source->locked || S().files.count(toKey) ||
         !fake::FolderExists(fake::ParentOf(toKey)))
         return false;
     fake::FileEntry moved = *source;
@@ -225,14 +274,15 @@ bool MoveNewFile(const std::u16string& from, const std::u16string& to) {
 }
 
 bool RemoveFile(const std::u16string& path) {
+    if (fake::Interrupted(FileOp::Remove)) return false;
     fake::FileEntry* entry = fake::Find(path);
-    if (fake::TakeFault(FileOp::Remove) || !entry || entry->locked ||
+    if (!entry || entry->locked ||
         (entry->attributes & kAttributeReadOnly))
         return false;
     S().files.erase(fake::Normalise(path));
     return true;
 }
 
-std::uint32_t CurrentProcessId() { return 4242; }
+std::uint32_t CurrentProcessId() { return S().processId; }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -41,7 +42,19 @@ enum class FileOp { CreateNew, Write, Flush, Close, Replace, ReplaceLosingTarget
 // The next call of `op` fails (ReplaceLosingTarget: the next replace fails after
 // moving the old file to the backup name). Writes fail after `bytesBeforeFailure`.
 void FailNext(FileOp op, std::size_t bytesBeforeFailure = 0);
+// Runs `action` once, at the start of the next call of `op`, before the call
+// does anything: another program deleting a folder, or the process dying.
+void BeforeNext(FileOp op, std::function<void()> action);
 std::size_t OpenFileCount();
+void RemoveFolder(const std::u16string& path);  // with everything in it
+
+// --- the process -------------------------------------------------------------
+// Kills the running process: its open files are closed at once, and nothing
+// it does from then on reaches the files or the registry (its calls fail).
+void KillProcess();
+// Starts the next process after a kill, with id `processId` and no boxes yet.
+void StartProcess(std::uint32_t processId);
+bool ProcessKilled();
 
 // --- registry --------------------------------------------------------------
 struct StoredValue {
@@ -54,6 +67,7 @@ void PutValue(std::uint32_t root, const std::string& path, const std::string& na
 void PutString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text);
 std::optional<StoredValue> GetValue(std::uint32_t root, const std::string& path, const std::string& name);
 void FailNextSetValue();
+void BeforeNextSetValue(std::function<void()> action);  // as BeforeNext, for the registry's set
 std::size_t OpenKeyCount();
 
 // Forgets every file, key, message and injected fault.

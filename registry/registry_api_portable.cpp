@@ -1,6 +1,7 @@
 // An in-memory registry standing in for advapi32 in the native build: keys
 // under the predefined roots, values kept as type and bytes, the same error
 // codes as the real functions.
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -28,6 +29,7 @@ struct Registry {
     std::map<std::string, Key> keys;  // by "root\lower-case path"
     std::set<OpenKeyRecord*> open;
     bool failNextSet = false;
+    std::function<void()> beforeNextSet;
 };
 
 Registry& R() {
@@ -97,6 +99,8 @@ std::optional<StoredValue> GetValue(std::uint32_t root, const std::string& path,
 
 void FailNextSetValue() { R().failNextSet = true; }
 
+void BeforeNextSetValue(std::function<void()> action) { R().beforeNextSet = std::move(action); }
+
 std::size_t OpenKeyCount() { return R().open.size(); }
 
 }  // namespace fake
@@ -141,7 +145,8 @@ long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, uns
 long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const unsigned char* data,
               std::uint32_t size) {
     OpenKeyRecord* record = Record(key);
-    if ((record->access & kKeyWrite) != kKeyWrite || std::exchange(R().failNextSet, false))
+    if (std::function<void()> action = std::exchange(R().beforeNextSet, nullptr)) action();
+    if ((record->access & kKeyWrite) != kKeyWrite || std::exchange(R().failNextSet, false) || fake::ProcessKilled())
         return kAccessDenied;
     R().keys[record->path].values[Lower(name)] = fake::StoredValue{type, fake::Bytes(data, data + size)};
     return kSuccess;

@@ -1,0 +1,202 @@
+#include "tests/matrix/fault_matrix.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace matrix {
+namespace {
+
+std::string Utf8(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Printable in a log cell: control characters and the tab as \xNN, and
+// bytes above 0x7F too unless the text is UTF-8 (registry bytes are ANSI).
+std::string Cell(const std::string& text, bool utf8 = true) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F || (!utf8 && c > 0x7F)) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string Describe(const std::optional<Bytes>& data, const std::optional<Bytes>& before, const Bytes& payload) {
+    if (!data) return "absent";
+    const std::string hash = Sha256(*data).substr(0, 12);
+    if (*data == payload) return "payload " + hash;
+    if (before && *data == *before) return "old " + hash;
+    return "other " + hash;
+}
+
+std::string Version(const std::optional<std::string>& version) { return version ? Cell(*version, false) : "(none)"; }
+
+void AppendRow(const std::string& row) {
+    const char* path = std::getenv("UPDATE_FAULT_MATRIX_LOG");
+    if (!path || !*path) return;
+    if (std::FILE* log = std::fopen(path, "ab")) {
+        std::fputs(row.c_str(), log);
+        std::fclose(log);
+    }
+}
+
+void Note(std::string& why, const std::string& what) {
+    if (!why.empty()) why += "; ";
+    why += what;
+}
+
+}  // namespace
+
+std::optional<Outcome> OutcomeOf(const std::u16string& message, const std::string& carriedVersion) {
+    const std::u16string version(carriedVersion.begin(), carriedVersion.end());
+    if (message == u"该版本无需更新.") return Outcome::NoUpdateNeeded;
+    if (message == u"已经更新，无需重复更新.") return Outcome::AlreadyUpdated;
+    if (message == u"成功更新至版本" + version + u".") return Outcome::Installed;
+    if (message == u"更新失败.") return Outcome::Failed;
+    return std::nullopt;
+}
+
+const char* Name(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::NoUpdateNeeded: return "no update needed";
+        case Outcome::AlreadyUpdated: return "already updated";
+        case Outcome::Installed: return "installed";
+        case Outcome::Failed: return "failed";
+    }
+    return "?";
+}
+
+Verdict Judge(const Observation& seen, const Bytes& payload, const std::string& carriedVersion) {
+    Verdict verdict{true, false, {}};
+    const auto lose = [&verdict](const std::string& what) {
+        verdict.dataLost = true;
+        Note(verdict.why, "DATA LOST: " + what);
+    };
+
+    if (seen.dataBefore && !seen.dataAfter) lose("the data file is gone");
+    if (seen.dataAfter && *seen.dataAfter != payload && (!seen.dataBefore || *seen.dataAfter != *seen.dataBefore))
+        lose("the data file holds neither its old bytes nor the payload");
+    const bool payloadOnDisk = seen.dataAfter && *seen.dataAfter == payload;
+    if (seen.versionAfter == carriedVersion && seen.versionBefore != carriedVersion && !payloadOnDisk)
+        lose("VerTOL names " + carriedVersion + " but the payload is not on disk");
+
+    if (seen.messages.size() != seen.programs)
+        Note(verdict.why, std::to_string(seen.messages.size()) + " boxes from " + std::to_string(seen.programs) +
+                              " program(s)");
+    const bool alone = seen.programs == 1;
+    const bool unchanged = seen.dataAfter == seen.dataBefore && seen.versionAfter == seen.versionBefore;
+    for (const std::u16string& message : seen.messages) {
+        const std::optional<Outcome> told = OutcomeOf(message, carriedVersion);
+        if (!told) {
+            Note(verdict.why, "an unknown message \"" + Utf8(message) + "\"");
+            continue;
+        }
+        if (*told == Outcome::Installed && (!payloadOnDisk || seen.versionAfter != carriedVersion))
+            Note(verdict.why, "told installed, but the payload or its version is not in place");
+        if ((*told == Outcome::NoUpdateNeeded || *told == Outcome::AlreadyUpdated) && alone && !unchanged)
+            Note(verdict.why, std::string("told ") + Name(*told) + ", but something changed");
+        if (*told == Outcome::Failed && alone && seen.versionAfter != seen.versionBefore)
+            Note(verdict.why, "told failed, but VerTOL changed");
+        if (seen.expected && alone && *told != *seen.expected)
+            Note(verdict.why, std::string("expected ") + Name(*seen.expected) + ", told " + Name(*told));
+    }
+    for (const std::string& file : seen.newFiles) Note(verdict.why, "left " + file);
+    verdict.passed = verdict.why.empty();
+    return verdict;
+}
+
+Verdict Record(const Observation& seen, const Bytes& payload, const std::string& carriedVersion) {
+    const Verdict verdict = Judge(seen, payload, carriedVersion);
+    std::string told;
+    for (const std::u16string& message : seen.messages) told += (told.empty() ? "" : " | ") + Utf8(message);
+    AppendRow(seen.suite + '\t' + Cell(seen.name) + '\t' + (verdict.passed ? "pass" : "FAIL") + '\t' +
+              (verdict.dataLost ? "1" : "0") + '\t' + Cell(told) + '\t' +
+              Describe(seen.dataAfter, seen.dataBefore, payload) + '\t' + Version(seen.versionBefore) + " -> " +
+              Version(seen.versionAfter) + '\t' + Cell(verdict.why) + '\n');
+    return verdict;
+}
+
+void RecordSkipped(const std::string& suite, const std::string& name, const std::string& reason) {
+    AppendRow(suite + '\t' + Cell(name) + "\tskip\t0\t\t\t\t" + Cell(reason) + '\n');
+}
+
+// SHA-256 (FIPS 180-4), to name file contents in the log.
+std::string Sha256(const Bytes& bytes) {
+    static const std::uint32_t k[64] = {
+        0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+        0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+        0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+        0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+        0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+        0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+        0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+        0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    Bytes message = bytes;
+    const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
+    message.push_back(0x80);
+    while (message.size() % 64 != 56) message.push_back(0);
+    for (int shift = 56; shift >= 0; shift -= 8) message.push_back(static_cast<unsigned char>(bits >> shift));
+    const auto rotr = [](std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); };
+    for (std::size_t block = 0; block < message.size(); block += 64) {
+        std::uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = static_cast<std::uint32_t>(message[block + 4 * i]) << 24 | message[block + 4 * i + 1] << 16 |
+                   message[block + 4 * i + 2] << 8 | message[block + 4 * i + 3];
+        for (int i = 16; i < 64; ++i) {
+            const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        for (int i = 0; i < 64; ++i) {
+            const std::uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
+            const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += hh;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint32_t word : h)
+        for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 15];
+    return hex;
+}
+
+}  // namespace matrix

@@ -1,0 +1,64 @@
+// The fault matrix: what a run left behind, judged by one set of rules
+// wherever the fault was made (the native build's injected faults, Wine's
+// real registry and files, two programs at once through the window).
+//
+// A case passes when the user was told the truth and the data is whole:
+// - each program showed exactly one of the four messages;
+// - the data file is byte for byte what it was, or the payload; anything
+//   else (a mix, a half-written file, a file gone) is data lost;
+// - "VerTOL" never names the carried version unless the payload is on disk
+//   (a version recorded over old data is data lost too);
+// - "成功更新至版本…" only with the payload on disk and the version recorded;
+//   "该版本无需更新." and "已经更新，无需重复更新." only when nothing changed;
+//   "更新失败." only with "VerTOL" unchanged;
+// - no file is left beside the data file that was not there before;
+// - and, where the case fixes it, the outcome is the one expected.
+// Every case is also written as one row of a tab-separated log (the file
+// named by UPDATE_FAULT_MATRIX_LOG, when set) for scripts/fault-summary.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace matrix {
+
+using Bytes = std::vector<unsigned char>;
+
+enum class Outcome { NoUpdateNeeded, AlreadyUpdated, Installed, Failed };
+
+// The outcome a message tells, or nothing for a text that is none of the four.
+std::optional<Outcome> OutcomeOf(const std::u16string& message, const std::string& carriedVersion);
+const char* Name(Outcome outcome);
+
+struct Observation {
+    std::string suite;  // "native", "wine", "e2e"
+    std::string name;
+    std::optional<Bytes> dataBefore;  // the data file as the case left it before the run
+    std::optional<Bytes> dataAfter;
+    std::optional<std::string> versionBefore;  // "VerTOL" as text, nothing when absent
+    std::optional<std::string> versionAfter;
+    std::vector<std::u16string> messages;  // every box shown, by every program of the case
+    std::size_t programs = 1;              // how many programs ran the update
+    std::vector<std::string> newFiles;     // files beside the data file that were not there before
+    std::optional<Outcome> expected;       // when the case fixes the outcome
+};
+
+struct Verdict {
+    bool passed;
+    bool dataLost;
+    std::string why;  // empty when passed
+};
+
+// `payload` is what an install writes; `carriedVersion` what it records.
+Verdict Judge(const Observation& seen, const Bytes& payload, const std::string& carriedVersion);
+
+// Judges, writes the case's log row, and returns the verdict for the test to assert.
+Verdict Record(const Observation& seen, const Bytes& payload, const std::string& carriedVersion);
+
+// A case the machine cannot make, with the reason; counted as skipped.
+void RecordSkipped(const std::string& suite, const std::string& name, const std::string& reason);
+
+std::string Sha256(const Bytes& bytes);  // lower-case hex
+
+}  // namespace matrix
