@@ -69,31 +69,42 @@ bool ReadValueA(const char* name, Bytes& bytes) {
     return result == ERROR_SUCCESS;
 }
 
-ScratchFolder::ScratchFolder() {
+ScratchFolder::ScratchFolder() : ScratchFolder(std::wstring()) {}
+
+ScratchFolder::ScratchFolder(std::wstring parent) {
     static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"UpDateTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
+    if (parent.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        parent = temp;
+    }
+    if (parent.back() != L'\\') parent += L'\\';
+    path_ = parent + L"UpDateTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-ScratchFolder::~ScratchFolder() {
+namespace {
+// Removes `path` and all below it; `path` carries the \\?\ prefix so that
+// folders deeper than MAX_PATH go too.
+void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
-            const std::wstring full = path_ + L"\\" + name;
+            const std::wstring full = path + L"\\" + name;
             SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(full.c_str());
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
             else DeleteFileW(full.c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(path_.c_str());
+    RemoveDirectoryW(path.c_str());
 }
+}  // namespace
+
+ScratchFolder::~ScratchFolder() { RemoveTree(L"\\\\?\\" + path_); }
 
 std::vector<std::wstring> ScratchFolder::Names() const {
     std::vector<std::wstring> names;

@@ -36,7 +36,8 @@ bool ReadValueA(const char* name, Bytes& bytes);             // false when absen
 // A fresh, empty folder for one test; removed with everything in it at the end.
 class ScratchFolder {
 public:
-    ScratchFolder();
+    ScratchFolder();                            // in the temporary folder
+    explicit ScratchFolder(std::wstring parent);  // in `parent`
     ~ScratchFolder();
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
