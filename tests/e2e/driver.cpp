@@ -370,7 +370,7 @@ const char* IconName(Icon icon) {
     return "?";
 }
 
-std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId) {
+std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, bool readIcon) {
     MessageBoxSeen box;
     if (!WaitFor([&] { return (box.window = FindProcessWindow(processId, L"#32770", nullptr)) != nullptr; }, kStartMs)) {
         std::printf("  no message box appeared\n");
@@ -382,8 +382,8 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId) {
         if (ClassName(child) == "Button" && IsWindowVisible(child)) box.buttons.push_back(child);
     box.owner = GetWindow(box.window, GW_OWNER);
     box.ownerEnabled = box.owner && IsWindowEnabled(box.owner);
-    // The icon is read off the screen, so give the box time to paint it.
-    WaitFor([&] { return (box.icon = IconShown(box.window)) != Icon::Other; }, 20000);
+    // Give the box time to paint its icon.
+    if (readIcon) WaitFor([&] { return (box.icon = IconShown(box.window)) != Icon::Other; }, 20000);
     return box;
 }
 

@@ -131,8 +131,9 @@ struct MessageBoxSeen {
     Icon icon = Icon::None;
 };
 
-// Waits for a message box of the process and reads it.
-std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId);
+// Waits for a message box of the process and reads it. The icon is read off
+// the screen, so a box that another window may cover is read without it.
+std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, bool readIcon = true);
 // Clicks the box's OK button and waits for the box to go.
 bool DismissMessageBox(const MessageBoxSeen& box);
 

@@ -2,7 +2,10 @@
 // in a scratch folder, and the message box the run ends with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/e2e/driver.h"
+#include "tests/matrix/fault_matrix.h"
 
 namespace e2e {
 namespace {
@@ -147,6 +150,7 @@ public:
     }
 
     std::wstring dataFile() const { return folder_ + L"\\unit.xml"; }
+    const std::wstring& folder() const { return folder_; }
     // "Error." names this folder: Windows drops a trailing dot.
     static std::wstring errorDecoyFolder() { return GetOptions().scratch + L"\\Error"; }
     const std::wstring& root() const { return root_; }
@@ -240,6 +244,70 @@ TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
     PressKey(VK_SPACE);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); })) << "Space did not close the box";
     EXPECT_TRUE(FocusOn(form.command1));
+}
+
+std::u16string U16(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::u16string text(static_cast<std::size_t>(size), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), reinterpret_cast<wchar_t*>(&text[0]), size);
+    return text;
+}
+
+std::optional<std::string> Narrow(const std::optional<std::wstring>& text) {
+    if (!text) return std::nullopt;
+    return std::string(text->begin(), text->end());
+}
+
+matrix::Bytes AsBytes(const std::optional<std::vector<char>>& bytes) {
+    return bytes ? matrix::Bytes(bytes->begin(), bytes->end()) : matrix::Bytes();
+}
+
+// Two copies of the program, started over one installation and clicked at
+// the same moment: the data file ends whole and equal to the payload,
+// "VerTOL" is the carried version, and each copy tells one of its four
+// messages (one may find the work done, or the file busy, by the other).
+TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
+    Installation installation(kCases[0]);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    EndSharedApp();
+    matrix::Observation seen;
+    seen.suite = "e2e";
+    seen.name = "TwoCopiesClickAtTheSameMoment";
+    seen.programs = 2;
+    seen.dataBefore = AsBytes(ReadBytes(installation.dataFile()));
+    seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
+    const std::vector<std::wstring> filesBefore = FolderEntries(installation.folder());
+
+    App copies[2];
+    Form forms[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(copies[i].Start(GetOptions().app, GetOptions().scratch));
+        ASSERT_TRUE(copies[i].WaitForForm(forms[i]));
+    }
+    for (const Form& form : forms) PostMessageW(form.command1, BM_CLICK, 0, 0);
+    for (const App& copy : copies) {
+        // The two boxes lie one over the other: their texts are read, not their icons.
+        const std::optional<MessageBoxSeen> box = WaitForMessageBox(copy.processId(), false);
+        ASSERT_TRUE(box.has_value());
+        seen.messages.push_back(U16(box->text));
+        ASSERT_TRUE(DismissMessageBox(*box));
+    }
+    for (int i = 0; i < 2; ++i) {
+        PostMessageW(forms[i].window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(copies[i].WaitForExit(), std::optional<DWORD>(0));
+    }
+
+    const std::optional<std::vector<char>> data = ReadBytes(installation.dataFile());
+    if (data) seen.dataAfter = AsBytes(data);
+    seen.versionAfter = Narrow(ProductValue(L"VerTOL"));
+    for (const std::wstring& name : FolderEntries(installation.folder()))
+        if (std::find(filesBefore.begin(), filesBefore.end(), name) == filesBefore.end())
+            seen.newFiles.push_back(Utf8(name));
+    const matrix::Bytes payload = AsBytes(ReadBytes(GetOptions().payload));
+    const matrix::Verdict verdict = matrix::Record(seen, payload, Utf8(kCarriedVersion));
+    EXPECT_TRUE(verdict.passed) << verdict.why;
+    EXPECT_TRUE(seen.dataAfter == payload) << "the data file is not the payload";
+    EXPECT_EQ(seen.versionAfter, std::optional<std::string>("7.0.8"));
 }
 
 // Enter on "退出", a click on it and the close box each end the program at
