@@ -6,6 +6,7 @@
 
 #include "app/dpi_win32.h"
 #include "app/update_run.h"
+#include "platform/decimal.h"
 #include "platform/message_box.h"
 #include "platform/message_box_win32.h"
 #include "resources/resource_access.h"
@@ -45,15 +46,6 @@ int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kT
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-std::u16string Decimal(DWORD number) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + number % 10));
-        number /= 10;
-    } while (number != 0);
-    return digits;
-}
-
 // The system's own text for `error`, without the line break it ends with.
 std::u16string SystemErrorText(DWORD error) {
     wchar_t buffer[512];
@@ -61,7 +53,7 @@ std::u16string SystemErrorText(DWORD error) {
                                   buffer, sizeof buffer / sizeof buffer[0], nullptr);
     while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
         --length;
-    if (length == 0) return u"系统错误 " + Decimal(error);
+    if (length == 0) return u"系统错误 " + platform::Decimal(error);
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
 }
 

@@ -1,5 +1,6 @@
 #include "resources/Update.h"
 
+#include "platform/decimal.h"
 #include "platform/file_system.h"
 #include "resources/resource_access.h"
 
@@ -9,19 +10,11 @@ namespace {
 using platform::FileAttribute;
 using platform::ProbeStatus;
 
-std::u16string Decimal(std::uint32_t number) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + number % 10));
-        number /= 10;
-    } while (number != 0);
-    return digits;
-}
-
 // A name next to `path`, in its folder, that no other run of the program uses:
 // "<path>.<pid>-<n>.<suffix>".
 std::u16string SiblingName(const std::u16string& path, const char16_t* suffix) {
     static std::uint32_t counter = 0;
+    using platform::Decimal;
     return path + u'.' + Decimal(platform::CurrentProcessId()) + u'-' + Decimal(++counter) + u'.' + suffix;
 }
 

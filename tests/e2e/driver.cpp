@@ -34,43 +34,17 @@ struct Module {
     }
 };
 
-// A 32-bit top-down DIB section to draw into and read back.
-struct Canvas {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    std::uint32_t* bits = nullptr;
-    int width, height;
-    Canvas(int w, int h) : width(w), height(h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* memory = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
-        bits = static_cast<std::uint32_t*>(memory);
-        old = SelectObject(dc, bitmap);
+Picture Take(const Canvas& canvas) {
+    GdiFlush();
+    Picture picture;
+    picture.width = canvas.width;
+    picture.height = canvas.height;
+    if (canvas.bits) {
+        picture.pixels.assign(canvas.bits, canvas.bits + static_cast<std::size_t>(canvas.width) * canvas.height);
+        for (std::uint32_t& pixel : picture.pixels) pixel &= 0xFFFFFF;
     }
-    ~Canvas() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    Picture Take() const {
-        GdiFlush();
-        Picture picture;
-        picture.width = width;
-        picture.height = height;
-        if (bits) {
-            picture.pixels.assign(bits, bits + static_cast<std::size_t>(width) * height);
-            for (std::uint32_t& pixel : picture.pixels) pixel &= 0xFFFFFF;
-        }
-        return picture;
-    }
-};
+    return picture;
+}
 
 bool Near(std::uint32_t a, std::uint32_t b) {
     for (int shift = 0; shift < 24; shift += 8) {
@@ -93,7 +67,7 @@ double IconMatch(const Picture& shown, LPCWSTR icon) {
     FillRect(onWhite.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     DrawIconEx(onBlack.dc, 0, 0, system, shown.width, shown.height, 0, nullptr, DI_NORMAL);
     DrawIconEx(onWhite.dc, 0, 0, system, shown.width, shown.height, 0, nullptr, DI_NORMAL);
-    const Picture black = onBlack.Take(), white = onWhite.Take();
+    const Picture black = Take(onBlack), white = Take(onWhite);
     int opaque = 0, matching = 0;
     for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
         if (black.pixels[i] != white.pixels[i]) continue;
@@ -185,7 +159,7 @@ Picture CaptureScreen(const RECT& rect) {
     const HDC screen = GetDC(nullptr);
     BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, screen, rect.left, rect.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
-    return canvas.Take();
+    return Take(canvas);
 }
 
 Picture ExeBitmap(const std::wstring& exe, unsigned id, int width, int height) {
@@ -200,7 +174,7 @@ Picture ExeBitmap(const std::wstring& exe, unsigned id, int width, int height) {
     SetStretchBltMode(canvas.dc, COLORONCOLOR);
     StretchDIBits(canvas.dc, 0, 0, width, height, 0, 0, header.biWidth, std::abs(header.biHeight), bits, dib,
                   DIB_RGB_COLORS, SRCCOPY);
-    return canvas.Take();
+    return Take(canvas);
 }
 
 bool SaveBmp(const Picture& picture, const std::wstring& path) {

@@ -33,6 +33,36 @@ struct ProbeReply {
     ProbedIcon icons[2];  // ICON_BIG, ICON_SMALL; width 0 when the window has none
 };
 
+// A 32-bit top-down DIB section to draw into and read back; `bits` is null
+// when it could not be made.
+struct Canvas {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    std::uint32_t* bits = nullptr;
+    int width, height;
+    Canvas(int w, int h) : width(w), height(h) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* memory = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+        bits = static_cast<std::uint32_t*>(memory);
+        old = SelectObject(dc, bitmap);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    ~Canvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
 // Draws `icon` at its own size over white into `out`; width 0 when there is
 // no icon or it is larger than the reply holds. The hook and the driver both
 // draw this way, so the same icon gives the same pixels.
@@ -48,30 +78,15 @@ inline void DrawIconOnWhite(HICON icon, ProbedIcon& out) {
     DeleteObject(info.hbmMask);
     if (width <= 0 || height <= 0 || width > kProbeIconMax || height > kProbeIconMax) return;
 
-    BITMAPINFO canvas{};
-    canvas.bmiHeader.biSize = sizeof canvas.bmiHeader;
-    canvas.bmiHeader.biWidth = width;
-    canvas.bmiHeader.biHeight = -height;
-    canvas.bmiHeader.biPlanes = 1;
-    canvas.bmiHeader.biBitCount = 32;
-    canvas.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = CreateDIBSection(dc, &canvas, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        const HGDIOBJ old = SelectObject(dc, bitmap);
-        const RECT all{0, 0, width, height};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        DrawIconEx(dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
-        GdiFlush();
-        const auto* pixels = static_cast<const std::uint32_t*>(bits);
-        for (int i = 0; i < width * height; ++i) out.pixels[i] = pixels[i] & 0xFFFFFF;
-        out.width = width;
-        out.height = height;
-        SelectObject(dc, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(dc);
+    Canvas canvas(width, height);
+    if (!canvas.bits) return;
+    const RECT all{0, 0, width, height};
+    FillRect(canvas.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(canvas.dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    for (int i = 0; i < width * height; ++i) out.pixels[i] = canvas.bits[i] & 0xFFFFFF;
+    out.width = width;
+    out.height = height;
 }
 
 }  // namespace e2e

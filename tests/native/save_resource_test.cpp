@@ -2,15 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/decimal.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
-
-namespace resources_test {
-std::u16string Decimal(int n) {
-    std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end());
-}
-}  // namespace resources_test
 
 namespace {
 
@@ -120,7 +114,7 @@ TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     fake::PutFile(kTarget, kOld);
     std::vector<std::u16string> names = {kTarget};
     for (int n = 1; n <= 100; ++n) {  // the names this process would try first
-        names.push_back(u"C:\\App\\unit.xml.4242-" + resources_test::Decimal(n) + u".new");
+        names.push_back(u"C:\\App\\unit.xml.4242-" + platform::Decimal(n) + u".new");
         fake::PutFile(names.back(), kOld);
     }
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));

@@ -161,15 +161,7 @@ std::optional<Bytes> Data(const std::wstring& path) {
 
 std::vector<std::string> Names(const std::wstring& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Ansi(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
+    for (const std::wstring& name : NamesIn(folder)) names.push_back(Ansi(name));
     return names;
 }
 

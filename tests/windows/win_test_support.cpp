@@ -106,10 +106,12 @@ void RemoveTree(const std::wstring& path) {
 
 ScratchFolder::~ScratchFolder() { RemoveTree(L"\\\\?\\" + path_); }
 
-std::vector<std::wstring> ScratchFolder::Names() const {
+std::vector<std::wstring> ScratchFolder::Names() const { return NamesIn(path_); }
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         const std::wstring name = found.cFileName;

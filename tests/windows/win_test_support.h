@@ -47,6 +47,8 @@ private:
     std::wstring path_;
 };
 
+std::vector<std::wstring> NamesIn(const std::wstring& folder);  // files and folders in it, sorted
+
 void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 bool ReadFileBytes(const std::wstring& path, Bytes& bytes);
 Bytes Payload();  // resource CUSTOM 101 of this program
