@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/windows/names_in.h"
+
 namespace e2e {
 namespace {
 
@@ -435,19 +437,7 @@ bool WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
     return CloseHandle(file) && ok;
 }
 
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) { return wintest::NamesIn(folder); }
 
 bool MakeFolders(const std::wstring& path) {
     for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))

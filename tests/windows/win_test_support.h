@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "names_in.h"
 #include "platform/message_box.h"
 
 namespace wintest {
@@ -46,8 +47,6 @@ public:
 private:
     std::wstring path_;
 };
-
-std::vector<std::wstring> NamesIn(const std::wstring& folder);  // files and folders in it, sorted
 
 void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 bool ReadFileBytes(const std::wstring& path, Bytes& bytes);
