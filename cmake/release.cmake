@@ -13,7 +13,7 @@ set(UPDATE_SIGN_PASSWORD_FILE "" CACHE FILEPATH
 set(UPDATE_SIGN_TIMESTAMP_URL "" CACHE STRING
     "RFC 3161 time-stamp server; empty: the environment's UPDATE_SIGN_TIMESTAMP_URL, else none")
 set(UPDATE_SIGN_CA_FILE "" CACHE FILEPATH
-    "Certificates the signature is verified against; empty: the environment's UPDATE_SIGN_CA_FILE, else the system's")
+    "Certificates the signature and its time stamp are verified against; empty: the environment's UPDATE_SIGN_CA_FILE, else the system's")
 
 foreach(input UPDATE_SIGN_PKCS12 UPDATE_SIGN_PASSWORD_FILE UPDATE_SIGN_CA_FILE)
   if(NOT "${${input}}" STREQUAL "" AND (NOT EXISTS "${${input}}" OR IS_DIRECTORY "${${input}}"))
