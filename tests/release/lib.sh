@@ -1,5 +1,9 @@
 # Sourced by the release test scripts.
 
+# The release's own environment would change what the tests build and sign:
+# none of it is taken from the caller.
+unset SOURCE_DATE_EPOCH UPDATE_SIGN_PKCS12 UPDATE_SIGN_PASSWORD UPDATE_SIGN_TIMESTAMP_URL UPDATE_SIGN_CA_FILE
+
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -22,11 +26,9 @@ copy_sources() {
 }
 
 # release_workflow SOURCE-DIR [NAME=VALUE...]: `cmake --workflow --preset
-# release` as the README gives it, run in SOURCE-DIR with none of the
-# release's own environment variables but those given.
+# release` as the README gives it, run in SOURCE-DIR with these variables.
 release_workflow() {
   local dir=$1
   shift
-  (cd "$dir" && env -u SOURCE_DATE_EPOCH -u UPDATE_SIGN_PKCS12 -u UPDATE_SIGN_PASSWORD \
-    -u UPDATE_SIGN_TIMESTAMP_URL -u UPDATE_SIGN_CA_FILE "$@" cmake --workflow --preset release)
+  (cd "$dir" && env "$@" cmake --workflow --preset release)
 }
