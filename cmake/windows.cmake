@@ -3,9 +3,28 @@ add_compile_options(-Wall -Wextra -Werror -municode
                     "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=.")
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # Every program links its runtime statically: the exe needs no DLL that
-# Windows does not ship. No link timestamp, so builds repeat byte for byte.
-add_link_options(-static -Wl,--no-insert-timestamp
-                 -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+# Windows does not ship. ASLR, DEP and terminal-server awareness are asked
+# for explicitly, whatever the linker's defaults.
+add_link_options(-static -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+
+# The link time stamp, the one date a build would otherwise take from the
+# clock: SOURCE_DATE_EPOCH when it is set (the linker reads it from the
+# environment of the link, which the launcher provides whatever the build's
+# own environment), none at all otherwise. Either way builds repeat byte for byte.
+set(UPDATE_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(UPDATE_SOURCE_DATE_EPOCH STREQUAL "")
+  set(UPDATE_SOURCE_DATE_EPOCH 0)
+  add_link_options(-Wl,--no-insert-timestamp)
+else()
+  if(NOT UPDATE_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$" OR UPDATE_SOURCE_DATE_EPOCH GREATER 4294967295)
+    message(FATAL_ERROR "SOURCE_DATE_EPOCH must be seconds since 1970 that fit a PE time stamp "
+                        "(0 to 4294967295), not '${UPDATE_SOURCE_DATE_EPOCH}'")
+  endif()
+  add_link_options(-Wl,--insert-timestamp)
+  foreach(language C CXX)
+    set(CMAKE_${language}_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${UPDATE_SOURCE_DATE_EPOCH}")
+  endforeach()
+endif()
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Os -ffunction-sections -fdata-sections)
 
 set(UPDATE_WINE_PREFIX "${PROJECT_BINARY_DIR}/wineprefix")
@@ -34,6 +53,14 @@ target_include_directories(update_resources PRIVATE
 set_property(TARGET update_resources PROPERTY OBJECT_DEPENDS
   "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h")
 set(CMAKE_RC_FLAGS "-c 65001")
+
+# Links the program (app/, all but its start-up hardening) into `target` as
+# the product is linked: GUI, stripped, unused sections dropped.
+function(update_link_program target)
+  target_compile_options(${target} PRIVATE ${UPDATE_PRODUCT_FLAGS})
+  target_link_options(${target} PRIVATE -municode -s -Wl,--gc-sections -mwindows)
+  target_link_libraries(${target} PRIVATE update_app)
+endfunction()
 
 # Runs a Windows test program as one CTest test under Wine.
 function(update_add_wine_test name)
