@@ -50,8 +50,12 @@ target_compile_options(update_message_box PRIVATE ${UPDATE_PRODUCT_FLAGS})
 add_library(update_resources OBJECT resources/UpDate.rc)
 target_include_directories(update_resources PRIVATE
   "${UPDATE_GENERATED_DIR}" "${PROJECT_SOURCE_DIR}/resources" "${PROJECT_SOURCE_DIR}/resources/assets")
-set_property(TARGET update_resources PROPERTY OBJECT_DEPENDS
-  "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h")
+# windres reads these files itself, so the build cannot see them; without
+# this a changed payload, picture, manifest or icon leaves a stale exe.
+# (OBJECT_DEPENDS is a property of the source file, not of the target.)
+file(GLOB update_icon_files "${PROJECT_SOURCE_DIR}/resources/assets/icon_*.bin")
+set_property(SOURCE resources/UpDate.rc PROPERTY OBJECT_DEPENDS
+  "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h;${update_icon_files}")
 set(CMAKE_RC_FLAGS "-c 65001")
 
 # Links the program (app/, all but its start-up hardening) into `target` as
