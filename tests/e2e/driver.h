@@ -26,7 +26,7 @@ void SetOptions(const Options& options);
 
 // Bounds of the waits. Starting a 32-bit Wine process can take a minute on
 // a machine that emulates x86-32; what a running program does takes seconds.
-constexpr DWORD kStartMs = 30000;
+constexpr DWORD kStartMs = 180000;
 constexpr DWORD kWaitMs = 60000;
 
 // Polls `done` until it holds or `timeoutMs` has passed; true when it held.
