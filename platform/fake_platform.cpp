@@ -29,7 +29,6 @@ struct State {
     bool windowExists = false;
     std::map<std::u16string, FileEntry> files;  // by normalised path
     std::set<std::u16string> folders;
-    std::map<std::u16string, platform::ProbeStatus> probeOverrides;
     std::map<FileOp, std::size_t> faults;  // op -> bytes before failure
     std::map<FileOp, std::function<void()>> before;
     std::set<OpenFile*> open;
@@ -136,10 +135,6 @@ void SetLocked(const std::u16string& path, bool locked) {
     if (FileEntry* entry = Find(path)) entry->locked = locked;
 }
 
-void SetProbeStatus(const std::u16string& path, platform::ProbeStatus status) {
-    S().probeOverrides[Normalise(path)] = status;
-}
-
 void FailNext(FileOp op, std::size_t bytesBeforeFailure) { S().faults[op] = bytesBeforeFailure; }
 
 void BeforeNext(FileOp op, std::function<void()> action) { S().before[op] = std::move(action); }
@@ -195,8 +190,6 @@ bool TopLevelWindowExists(const std::u16string& title) {
 
 FileProbe ProbeFile(const std::u16string& path) {
     const std::u16string key = fake::Normalise(path);
-    auto forced = S().probeOverrides.find(key);
-    if (forced != S().probeOverrides.end()) return {forced->second, 0};
     if (fake::IsInvalidName(path)) return {ProbeStatus::Malformed, 0};
     if (const fake::FileEntry* entry = fake::Find(path)) return {ProbeStatus::Found, entry->attributes};
     if (S().folders.count(key)) return {ProbeStatus::Found, kAttributeDirectory};

@@ -35,9 +35,6 @@ std::optional<Bytes> FileBytes(const std::u16string& path);
 std::vector<std::u16string> FilesIn(const std::u16string& folder);  // names as stored
 void SetLocked(const std::u16string& path, bool locked);  // held open by another program, no sharing
 
-// Makes the probe of one path report a status of the caller's choosing.
-void SetProbeStatus(const std::u16string& path, platform::ProbeStatus status);
-
 enum class FileOp { CreateNew, Write, Flush, Close, Replace, ReplaceLosingTarget, Move, Remove };
 // The next call of `op` fails (ReplaceLosingTarget: the next replace fails after
 // moving the old file to the backup name). Writes fail after `bytesBeforeFailure`.

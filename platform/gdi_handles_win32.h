@@ -8,31 +8,21 @@
 
 namespace platform {
 
-template <class Handle>
-struct GdiObjectTraits {
+// A handle of type `Handle` that `Destroy` closes (DeleteObject, DestroyIcon).
+template <class Handle, auto Destroy>
+struct DestroyedByTraits {
     using Type = Handle;
     static Type Invalid() { return nullptr; }
     static bool Close(Type handle) {
         const DWORD saved = GetLastError();
-        const BOOL deleted = DeleteObject(handle);
-        SetLastError(saved);
-        return deleted != FALSE;
-    }
-};
-
-struct IconTraits {
-    using Type = HICON;
-    static Type Invalid() { return nullptr; }
-    static bool Close(Type icon) {
-        const DWORD saved = GetLastError();
-        const BOOL destroyed = DestroyIcon(icon);
+        const BOOL destroyed = Destroy(handle);
         SetLastError(saved);
         return destroyed != FALSE;
     }
 };
 
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueFont = UniqueHandle<DestroyedByTraits<HFONT, DeleteObject>>;
+using UniqueBitmap = UniqueHandle<DestroyedByTraits<HBITMAP, DeleteObject>>;
+using UniqueIcon = UniqueHandle<DestroyedByTraits<HICON, DestroyIcon>>;
 
 }  // namespace platform
