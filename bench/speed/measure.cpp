@@ -149,7 +149,7 @@ bool Installed(const Sample& sample, const std::wstring& folder, const std::vect
 }
 
 // The floor of an install: the payload written to a new file beside the old
-// one, flushed to the disk, and swapped in with one call.
+// one, flushed to the disk, and renamed over it.
 std::optional<double> DurableWriteMs(const std::wstring& folder, const std::vector<char>& payload,
                                      const std::vector<char>& oldTable) {
     e2e::RemoveTree(folder);
@@ -162,7 +162,8 @@ std::optional<double> DurableWriteMs(const std::wstring& folder, const std::vect
     DWORD written = 0;
     const bool ok = WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr) &&
                     written == payload.size() && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !ok || !ReplaceFileW(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr))
+    if (!CloseHandle(file) || !ok || 
+        !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return std::nullopt;
     const double elapsed = NowMs() - started;
 
