@@ -136,8 +136,10 @@ Bytes Payload() {
     return Bytes(payload.value().data, payload.value().data + payload.value().size);
 }
 
+std::wstring ScratchRegistryKey() { return L"Software\\UpDateTests\\" + std::to_wstring(GetCurrentProcessId()); }
+
 void ScratchRegistry::SetUp() {
-    name_ = L"Software\\UpDateTests\\" + std::to_wstring(GetCurrentProcessId());
+    name_ = ScratchRegistryKey();
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
                               nullptr),
               ERROR_SUCCESS);

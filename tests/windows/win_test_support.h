@@ -64,6 +64,10 @@ protected:
     void TearDown() override { DeleteQdKey(); }
 };
 
+// The key below the real HKEY_CURRENT_USER that stands in for it in this
+// program, so that a program it starts can be pointed at the same registry.
+std::wstring ScratchRegistryKey();
+
 // Redirects HKEY_CURRENT_USER for the whole program; registered in main().
 class ScratchRegistry : public ::testing::Environment {
 public:
