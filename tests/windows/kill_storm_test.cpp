@@ -20,7 +20,6 @@ using namespace wintest;
 const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutunits version=\"7.0.7\"/>\r\n");
 const Bytes kCarriedVersion = BytesOf(std::string("7.0.8\0", 6));
 constexpr std::size_t kKills = 300;
-constexpr DWORD kKilledCode = 0xDEAD;
 constexpr DWORD kWaitMs = 60000;
 
 double Seconds() {
@@ -38,12 +37,6 @@ void SpinFor(double seconds) {
     }
 }
 
-std::wstring Beside(const wchar_t* name) {
-    wchar_t self[MAX_PATH];
-    const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    return path.substr(0, path.rfind(L'\\') + 1) + name;
-}
-
 class Event {
 public:
     explicit Event(const std::wstring& name) : name_(name), handle_(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
@@ -58,53 +51,23 @@ private:
     HANDLE handle_;
 };
 
-// One install in a child process (kill_storm_child.exe), started and then
-// waited for until it is about to begin.
-class Install {
+// One install in a child process (kill_storm_child.exe), started and waited
+// for until it is about to begin.
+class Install : public ChildProcess {
 public:
-    Install(bool control, const Event& ready, const Event& done) {
-        ResetEvent(ready.get());
-        ResetEvent(done.get());
-        const std::wstring exe = Beside(L"kill_storm_child.exe");
-        std::wstring command = L"\"" + exe + L"\" \"" + ScratchRegistryKey() + L"\" " + ready.name() + L" " +
-                               done.name() + (control ? L" --control" : L"");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &started))
-            return;
-        CloseHandle(started.hThread);
-        process_ = started.hProcess;
-        const HANDLE waits[] = {ready.get(), process_};
-        begun_ = WaitForMultipleObjects(2, waits, FALSE, kWaitMs) == WAIT_OBJECT_0;
-    }
-    Install(const Install&) = delete;
-    Install& operator=(const Install&) = delete;
-    ~Install() {
-        if (!process_) return;
-        TerminateProcess(process_, kKilledCode);
-        WaitForSingleObject(process_, kWaitMs);
-        CloseHandle(process_);
-    }
-    bool begun() const { return begun_; }
-
-    // Kills the install now; true when the kill ended it, false when it had
-    // already ended by itself.
-    bool Kill() {
-        TerminateProcess(process_, kKilledCode);
-        return ExitCode() == kKilledCode;
-    }
-    DWORD ExitCode() {
-        DWORD code = ~0u;
-        WaitForSingleObject(process_, kWaitMs);
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
+    Install(bool control, const Event& ready, const Event& done)
+        : ChildProcess(L"kill_storm_child.exe", Arguments(control, ready, done), Reset(ready, done)) {}
 
 private:
-    HANDLE process_ = nullptr;
-    bool begun_ = false;
+    static std::wstring Arguments(bool control, const Event& ready, const Event& done) {
+        return L"\"" + ScratchRegistryKey() + L"\" " + ready.name() + L" " + done.name() +
+               (control ? L" --control" : L"");
+    }
+    static HANDLE Reset(const Event& ready, const Event& done) {
+        ResetEvent(ready.get());
+        ResetEvent(done.get());
+        return ready.get();
+    }
 };
 
 class KillStormTest : public QdKeyTest {
@@ -123,7 +86,7 @@ protected:
         for (int run = 0; run < 5; ++run) {
             Prepare();
             Install install(control, ready_, done_);
-            EXPECT_TRUE(install.begun()) << "the install did not start";
+            EXPECT_TRUE(install.ready()) << "the install did not start";
             const double started = Seconds();
             EXPECT_EQ(WaitForSingleObject(done_.get(), kWaitMs), WAIT_OBJECT_0);
             times.push_back(Seconds() - started);
@@ -174,7 +137,7 @@ protected:
             Prepare();
             {
                 Install install(control, ready_, done_);
-                if (!install.begun()) {
+                if (!install.ready()) {
                     ADD_FAILURE() << "an install did not start";
                     break;
                 }
