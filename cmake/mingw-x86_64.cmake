@@ -1,13 +1,7 @@
-# Cross-compiling the same sources for 64-bit Windows with MinGW-w64: a test
-# build only. 64-bit Wine runs these programs natively on every machine,
-# including those that run 32-bit programs only through an emulator. The
-# shipped UpDate.exe stays the 32-bit one (mingw-i686.cmake).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling the same sources for 64-bit Windows: a test build only.
+# 64-bit Wine runs these programs natively on every machine, including those
+# that run 32-bit programs only through an emulator. The shipped UpDate.exe
+# stays the 32-bit one (mingw-i686.cmake).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(UPDATE_MINGW_TRIPLE x86_64-w64-mingw32)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw.cmake")
