@@ -76,7 +76,9 @@ function(update_add_wine_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${UPDATE_WINE_ENVIRONMENT}" TIMEOUT 2400)
 endfunction()
 
-# GoogleTest built from the Debian sources with the cross toolchain.
+# GoogleTest built from its sources with the cross toolchain (Debian's
+# package googletest puts them in /usr/src/googletest).
+set(UPDATE_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source folder, built for Windows")
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+add_subdirectory("${UPDATE_GOOGLETEST_SOURCE_DIR}" "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
