@@ -43,7 +43,7 @@ double NowMs() {
 
 // Polls every millisecond for what `find` looks for.
 template <class Find>
-HWND WaitForWindow(Find find, DWORD timeoutMs = e2e::kWaitMs) {
+HWND WaitForWindow(Find find, DWORD timeoutMs = e2e::SettleBoundMs()) {
     const double deadline = NowMs() + timeoutMs;
     for (;;) {
         if (const HWND window = find()) return window;
@@ -71,8 +71,8 @@ HWND VisibleMainWindow(DWORD threadId) {
 // process's windows is a request to the wineserver the starting program
 // needs too. Polls only if it went idle before showing its window.
 HWND WaitForStartUp(const e2e::App& app) {
-    if (WaitForInputIdle(app.process(), e2e::kStartMs) != 0) return nullptr;
-    return WaitForWindow([&] { return VisibleMainWindow(app.threadId()); }, e2e::kStartMs);
+    if (WaitForInputIdle(app.process(), e2e::StartBoundMs()) != 0) return nullptr;
+    return WaitForWindow([&] { return VisibleMainWindow(app.threadId()); }, e2e::StartBoundMs());
 }
 
 HWND ChildButton(HWND parent, const wchar_t* caption) {
