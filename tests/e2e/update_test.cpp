@@ -267,63 +267,7 @@ matrix::Bytes AsBytes(const std::optional<std::vector<char>>& bytes) {
     return bytes ? matrix::Bytes(bytes->begin(), bytes->end()) : matrix::Bytes();
 }
 
-// Two copies of the program, started over one installation and clicked at
-// the same moment: the data file ends whole and equal to the payload,
-// "VerTOL" is the carried version, and each copy tells one of its four
-// messages (one may find the work done, or the file busy, by the other).
-TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
-    Installation installation(kCases[0]);
-    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
-    EndSharedApp();
-    matrix::Observation seen;
-    seen.suite = "e2e";
-    seen.name = "TwoCopiesClickAtTheSameMoment";
-    seen.programs = 2;
-    seen.dataBefore = AsBytes(ReadBytes(installation.dataFile()));
-    seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
-    const std::vector<std::wstring> filesBefore = FolderEntries(installation.folder());
-
-    App copies[2];
-    Form forms[2];
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(copies[i].Start(GetOptions().app, GetOptions().scratch));
-        ASSERT_TRUE(copies[i].WaitForForm(forms[i]));
-    }
-    for (const Form& form : forms) PostMessageW(form.command1, BM_CLICK, 0, 0);
-    for (const App& copy : copies) {
-        // The two boxes lie one over the other: their texts are read, not their icons.
-        const std::optional<MessageBoxSeen> box = WaitForMessageBox(copy.processId(), false);
-        ASSERT_TRUE(box.has_value());
-        seen.messages.push_back(U16(box->text));
-        ASSERT_TRUE(DismissMessageBox(*box));
-    }
-    for (int i = 0; i < 2; ++i) {
-        PostMessageW(forms[i].window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(copies[i].WaitForExit(), std::optional<DWORD>(0));
-    }
-
-    const std::optional<std::vector<char>> data = ReadBytes(installation.dataFile());
-    if (data) seen.dataAfter = AsBytes(data);
-    seen.versionAfter = Narrow(ProductValue(L"VerTOL"));
-    for (const std::wstring& name : FolderEntries(installation.folder()))
-        if (std::find(filesBefore.begin(), filesBefore.end(), name) == filesBefore.end())
-            seen.newFiles.push_back(Utf8(name));
-    const matrix::Bytes payload = AsBytes(ReadBytes(GetOptions().payload));
-    const matrix::Verdict verdict = matrix::Record(seen, payload, Utf8(kCarriedVersion));
-    EXPECT_TRUE(verdict.passed) << verdict.why;
-    EXPECT_TRUE(seen.dataAfter == payload) << "the data file is not the payload";
-    EXPECT_EQ(seen.versionAfter, std::optional<std::string>("7.0.8"));
-}
-
-// --- Tolvar under Program Files ------------------------------------------------
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t value[MAX_PATH] = L"";
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? value : L"";
-}
-
-// The data file, "VerTOL" and the files beside the data file, before a run.
+// What a case starts from: the data file, "VerTOL" and the files beside the data file.
 struct Before {
     explicit Before(const std::wstring& folder) : files(FolderEntries(folder)) {
         seen.dataBefore = AsBytes(ReadBytes(folder + L"\\unit.xml"));
@@ -333,13 +277,15 @@ struct Before {
     std::vector<std::wstring> files;
 };
 
-// Judges what the run left by the fault matrix's rules and logs the case.
-void RecordCase(Before& before, const std::string& name, const std::wstring& folder, const char* told,
-                matrix::Outcome expected) {
+// Completes the observation with what the run left and the messages of its
+// programs, judges it by the fault matrix's rules and logs the case.
+matrix::Observation RecordCase(Before& before, const std::string& name, const std::wstring& folder,
+                               std::vector<std::u16string> told, std::optional<matrix::Outcome> expected) {
     matrix::Observation& seen = before.seen;
     seen.suite = "e2e";
     seen.name = name;
-    seen.messages = {U16(told)};
+    seen.programs = told.size();
+    seen.messages = std::move(told);
     seen.expected = expected;
     if (const std::optional<std::vector<char>> data = ReadBytes(folder + L"\\unit.xml")) seen.dataAfter = AsBytes(data);
     seen.versionAfter = Narrow(ProductValue(L"VerTOL"));
@@ -349,6 +295,51 @@ void RecordCase(Before& before, const std::string& name, const std::wstring& fol
     const matrix::Verdict verdict =
         matrix::Record(seen, AsBytes(ReadBytes(GetOptions().payload)), Utf8(kCarriedVersion));
     EXPECT_TRUE(verdict.passed) << verdict.why;
+    return seen;
+}
+
+// Two copies of the program, started over one installation and clicked at
+// the same moment: the data file ends whole and equal to the payload,
+// "VerTOL" is the carried version, and each copy tells one of its four
+// messages (one may find the work done, or the file busy, by the other).
+TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
+    Installation installation(kCases[0]);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    EndSharedApp();
+    Before before(installation.folder());
+
+    App copies[2];
+    Form forms[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(copies[i].Start(GetOptions().app, GetOptions().scratch));
+        ASSERT_TRUE(copies[i].WaitForForm(forms[i]));
+    }
+    for (const Form& form : forms) PostMessageW(form.command1, BM_CLICK, 0, 0);
+    std::vector<std::u16string> told;
+    for (const App& copy : copies) {
+        // The two boxes lie one over the other: their texts are read, not their icons.
+        const std::optional<MessageBoxSeen> box = WaitForMessageBox(copy.processId(), false);
+        ASSERT_TRUE(box.has_value());
+        told.push_back(U16(box->text));
+        ASSERT_TRUE(DismissMessageBox(*box));
+    }
+    for (int i = 0; i < 2; ++i) {
+        PostMessageW(forms[i].window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(copies[i].WaitForExit(), std::optional<DWORD>(0));
+    }
+
+    const matrix::Observation seen =
+        RecordCase(before, "TwoCopiesClickAtTheSameMoment", installation.folder(), told, std::nullopt);
+    EXPECT_TRUE(seen.dataAfter == AsBytes(ReadBytes(GetOptions().payload))) << "the data file is not the payload";
+    EXPECT_EQ(seen.versionAfter, std::optional<std::string>("7.0.8"));
+}
+
+// --- Tolvar under Program Files ------------------------------------------------
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? value : L"";
 }
 
 // The copy that replaces the data file with the right to write, started
@@ -413,7 +404,7 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
     PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kInstalled, Icon::Information));
 
-    RecordCase(before, "ProgramFilesWithVirtualStoreCopy", folder, kInstalled, matrix::Outcome::Installed);
+    RecordCase(before, "ProgramFilesWithVirtualStoreCopy", folder, {U16(kInstalled)}, matrix::Outcome::Installed);
     EXPECT_TRUE(ReadBytes(store + L"\\unit.xml") == ReadBytes(GetOptions().payload)) << "the VirtualStore copy is old";
     EXPECT_EQ(FolderEntries(store), std::vector<std::wstring>{L"unit.xml"}) << "files left in the VirtualStore";
     RemoveTree(folder);
@@ -523,7 +514,7 @@ TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
     ASSERT_EQ(copies.size(), 1u) << "copies of UpDate.exe started";
     std::printf("  the copy's command line: %s\n", Utf8(copies[0]).c_str());
     EXPECT_NE(copies[0].find(L"/replace-data-file \"" + data + L"\""), std::wstring::npos) << Utf8(copies[0]);
-    RecordCase(before, "RefusedFolderCopyRefusedToo", folder, kFailed, matrix::Outcome::Failed);
+    RecordCase(before, "RefusedFolderCopyRefusedToo", folder, {U16(kFailed)}, matrix::Outcome::Failed);
     PostMessageW(form.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
     DeleteProductKey();
