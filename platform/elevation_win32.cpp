@@ -24,12 +24,14 @@ struct KernelHandleTraits {
 };
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
-// This program's own file, however long its path.
-std::wstring OwnPath() {
-    std::wstring path(MAX_PATH, L'\0');
+// This program's own file, however long its path. (std::wstring would link
+// libstdc++'s prebuilt copy, exceptions and all.)
+std::u16string OwnPath() {
+    std::u16string path(MAX_PATH, u'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
+        const DWORD length =
+            GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&path[0]), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::u16string();
         if (length < path.size()) return path.substr(0, length);
         path.resize(path.size() * 2);  // cut short: the buffer was too small
     }
@@ -69,7 +71,7 @@ bool ProcessIsElevated() {
 }
 
 ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
-    const std::wstring self = OwnPath();
+    const std::u16string self = OwnPath();
     if (self.empty()) return {false, LastSystemError()};
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
@@ -78,7 +80,7 @@ ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.hwnd = g_promptOwner;
     info.lpVerb = L"runas";
-    info.lpFile = self.c_str();
+    info.lpFile = reinterpret_cast<const wchar_t*>(self.c_str());
     info.lpParameters = reinterpret_cast<const wchar_t*>(parameters.c_str());
     info.nShow = SW_HIDE;
     if (!ShellExecuteExW(&info)) {
