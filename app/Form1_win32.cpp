@@ -7,6 +7,7 @@
 #include "app/dpi_win32.h"
 #include "app/update_run.h"
 #include "platform/decimal.h"
+#include "platform/elevation.h"
 #include "platform/message_box.h"
 #include "platform/message_box_win32.h"
 #include "resources/resource_access.h"
@@ -149,6 +150,7 @@ int Form1::Open(int showCommand) {
         return static_cast<int>(error);
     }
     platform::SetMessageOwner(hwnd_);  // the run's boxes are modal to the window
+    platform::SetPromptOwner(hwnd_);   // and so is the consent prompt, when the run asks for one
     CenterOnMonitor();
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
@@ -276,6 +278,7 @@ void Form1::OnDpiChanged(UINT dpi, const RECT* suggested) {
 
 void Form1::OnDestroy() {
     platform::SetMessageOwner(nullptr);
+    platform::SetPromptOwner(nullptr);
     PostQuitMessage(0);
 }
 

@@ -2,7 +2,11 @@
 
 #include <string>
 
+#include "app/elevated_replace.h"
+#include "app/virtual_store.h"
+#include "platform/elevation.h"
 #include "platform/file_system.h"
+#include "platform/known_folders.h"
 #include "platform/message_box.h"
 #include "platform/result.h"
 #include "platform/window_lookup.h"
@@ -46,6 +50,31 @@ Result<bool> DataFilePresent(const std::u16string& path) {
     return (probe.attributes & kNotOrdinary) == 0;
 }
 
+// Writes the payload over the data file. When the folder refuses the new
+// file, a copy of the program with the right to write does it, once the user
+// consents; a refused rename asks for nothing (a running Tolvar holding the
+// file refuses it the same way, and a prompt would not help).
+bool InstallDataFile(const std::u16string& target) {
+    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, kPayloadType, target);
+    if (saved.status == resources::SaveStatus::Saved) return true;
+    if (saved.status != resources::SaveStatus::FolderRefusesNewFiles || platform::ProcessIsElevated()) return false;
+    const platform::ElevatedCopy copy = platform::RunElevatedCopy(ElevatedReplaceParameters(target));
+    return copy.started && copy.code == 0;
+}
+
+// A legacy Tolvar reads the VirtualStore's copy of the data file when there
+// is one, so that copy is replaced too. It lies in the user's own profile:
+// no right to ask for.
+Result<bool> InstallVirtualStoreCopy(const std::u16string& target) {
+    const std::u16string copy =
+        VirtualStoreCopyPath(target, platform::VirtualizedFolders(), platform::LocalAppDataFolder());
+    if (copy.empty()) return true;
+    const Result<bool> present = DataFilePresent(copy);
+    if (!present.ok()) return present.error();  // a copy that cannot be examined may be there
+    if (!present.value()) return true;
+    return resources::SaveResourceToFile(IDR_PAYLOAD, kPayloadType, copy);
+}
+
 // Steps 2 to 8 of the run without the box. Every raised error comes back as
 // the Result's error; a step that fails quietly comes back as Failed.
 Result<Decision> Decide() {
@@ -78,7 +107,10 @@ Result<Decision> Decide() {
     const Result<std::u16string> shown = resources::LoadStringResource(IDS_SHOWN_VERSION);
     if (!shown.ok()) return shown.error();
 
-    if (!resources::SaveResourceToFile(IDR_PAYLOAD, kPayloadType, target)) return Decision{UpdateOutcome::Failed, {}};
+    if (!InstallDataFile(target)) return Decision{UpdateOutcome::Failed, {}};
+    const Result<bool> copyInstalled = InstallVirtualStoreCopy(target);
+    if (!copyInstalled.ok()) return copyInstalled.error();
+    if (!copyInstalled.value()) return Decision{UpdateOutcome::Failed, {}};
     if (!registry::WriteStringValue(kProductKeyPath, kVersionValue, carried.value()))
         return Decision{UpdateOutcome::Failed, {}};
     return Decision{UpdateOutcome::Installed, shown.value()};

@@ -38,12 +38,17 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run")
 # apart so test programs can record boxes instead of showing them.
 add_library(update_platform STATIC
   platform/ansi_win32.cpp
+  platform/elevation_win32.cpp
   platform/file_system_win32.cpp
+  platform/known_folders_win32.cpp
+  platform/system_error_win32.cpp
   platform/window_lookup_win32.cpp
   registry/registry_api_win32.cpp
   resources/resource_access_win32.cpp)
 target_include_directories(update_platform PUBLIC "${PROJECT_SOURCE_DIR}" "${UPDATE_GENERATED_DIR}")
 target_compile_options(update_platform PRIVATE ${UPDATE_PRODUCT_FLAGS})
+# shell32: ShellExecuteExW and SHGetKnownFolderPath; ole32: CoTaskMemFree.
+target_link_libraries(update_platform PUBLIC shell32 ole32)
 
 add_library(update_message_box STATIC platform/message_box_win32.cpp)
 target_include_directories(update_message_box PUBLIC "${PROJECT_SOURCE_DIR}")

@@ -2,8 +2,11 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/elevation.h"
 #include "platform/fake_platform.h"
 #include "platform/file_system.h"
+#include "platform/known_folders.h"
+#include "platform/system_error.h"
 #include "platform/message_box.h"
 #include "platform/window_lookup.h"
 
@@ -39,6 +42,15 @@ struct State {
     int busyRenames = 0;
     std::vector<std::uint32_t> pauses;
     std::vector<std::u16string> journal;
+    std::uint32_t lastError = 0;
+    std::map<std::u16string, bool> refusing;  // folder -> refuses even elevated
+    bool elevated = false;
+    Consent consent = Consent::Declined;
+    std::function<std::uint32_t(const std::u16string&)> copy;
+    std::vector<std::u16string> elevationRequests;
+    std::vector<std::u16string> virtualized{u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Windows",
+                                            u"C:\\ProgramData"};
+    std::u16string localAppData = u"C:\\Users\\me\\AppData\\Local";
 };
 
 State& S() {
@@ -97,7 +109,9 @@ void RunQueued(FileOp op) {
 // run, the process is dead or a fault was injected.
 bool Interrupted(FileOp op) {
     RunQueued(op);
-    return S().killed || TakeFault(op);
+    if (!S().killed && !TakeFault(op)) return false;
+    S().lastError = platform::kErrorGenFailure;
+    return true;
 }
 
 OpenFile* AsOpen(void* handle) { return static_cast<OpenFile*>(handle); }
@@ -181,6 +195,18 @@ void StartProcess(std::uint32_t processId) {
 
 bool ProcessKilled() { return S().killed; }
 
+void RefuseNewFilesIn(const std::u16string& folder, bool evenElevated) {
+    S().refusing[Normalise(folder)] = evenElevated;
+}
+void SetElevated(bool elevated) { S().elevated = elevated; }
+void AnswerPrompts(Consent consent) { S().consent = consent; }
+void SetElevatedCopy(std::function<std::uint32_t(const std::u16string&)> copy) { S().copy = std::move(copy); }
+std::vector<std::u16string>& ElevationRequests() { return S().elevationRequests; }
+void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string localAppData) {
+    S().virtualized = std::move(virtualized);
+    S().localAppData = std::move(localAppData);
+}
+
 void Reset() {
     for (OpenFile* file : S().open) delete file;
     S() = State{};
@@ -222,8 +248,15 @@ bool FileTraits::Close(Type handle) {
 UniqueFile CreateNewFile(const std::u16string& path) {
     const std::u16string key = fake::Normalise(path);
     if (fake::Interrupted(FileOp::CreateNew) || fake::IsInvalidName(path) || S().files.count(key) ||
-        S().folders.count(key) || !fake::FolderExists(fake::ParentOf(key)))
+        S().folders.count(key) || !fake::FolderExists(fake::ParentOf(key))) {
+        S().lastError = kErrorGenFailure;
         return UniqueFile();
+    }
+    const auto refusing = S().refusing.find(fake::ParentOf(key));
+    if (refusing != S().refusing.end() && (refusing->second || !S().elevated)) {
+        S().lastError = kErrorAccessDenied;
+        return UniqueFile();
+    }
     S().files[key] = fake::FileEntry{path, {}, 0, true, S().nextCreated++};
     S().journal.push_back(u"create " + path);
     auto* file = new fake::OpenFile{key};
@@ -236,6 +269,7 @@ bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t siz
     if (S().killed) return false;
     std::size_t allowed = size;
     const bool fails = fake::TakeFault(FileOp::Write, &allowed);
+    if (fails) S().lastError = kErrorGenFailure;
     fake::FileEntry& entry = S().files[fake::AsOpen(file.get())->key];
     allowed = std::min(allowed, size);
     entry.bytes.insert(entry.bytes.end(), data, data + allowed);
@@ -287,5 +321,30 @@ bool RemoveFile(const std::u16string& path) {
 }
 
 std::uint32_t CurrentProcessId() { return S().processId; }
+
+// Every failure but a refused new file reports the generic code: no test
+// tells them apart.
+std::uint32_t LastSystemError() { return S().lastError; }
+
+bool ProcessIsElevated() { return S().elevated; }
+
+ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
+    S().elevationRequests.push_back(parameters);
+    switch (S().consent) {
+        case fake::Consent::Declined: return {false, kErrorCancelled};
+        case fake::Consent::CannotStart: return {false, 2};  // ERROR_FILE_NOT_FOUND
+        case fake::Consent::Granted: break;
+    }
+    if (!S().copy) return {false, 2};
+    const bool wasElevated = std::exchange(S().elevated, true);
+    const std::uint32_t code = S().copy(u"\"" + std::u16string(fake::kOwnPath) + u"\" " + parameters);
+    S().elevated = wasElevated;
+    return {true, code};
+}
+
+void SetPromptOwner(void*) {}
+
+std::vector<std::u16string> VirtualizedFolders() { return S().virtualized; }
+std::u16string LocalAppDataFolder() { return S().localAppData; }
 
 }  // namespace platform

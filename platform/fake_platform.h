@@ -59,6 +59,24 @@ void KillProcess();
 void StartProcess(std::uint32_t processId);
 bool ProcessKilled();
 
+// --- the right to write, and the folders the system names ---------------------
+// Creating a file in `folder` (not below it) is denied access, as Windows
+// denies a user without the right to write there; an elevated process is
+// let through unless `evenElevated`.
+void RefuseNewFilesIn(const std::u16string& folder, bool evenElevated = false);
+void SetElevated(bool elevated);
+enum class Consent { Granted, Declined, CannotStart };
+void AnswerPrompts(Consent consent);  // Declined until told otherwise
+// What a granted copy runs: its whole command line in, its exit code out.
+// It runs elevated, and its files and registry are this process's.
+void SetElevatedCopy(std::function<std::uint32_t(const std::u16string& commandLine)> copy);
+std::vector<std::u16string>& ElevationRequests();  // the parameters of every copy asked for
+// The program's own file: a granted copy's command line starts with it, quoted.
+inline constexpr char16_t kOwnPath[] = u"C:\\Downloads\\UpDate.exe";
+// Defaults: C:\Program Files, C:\Program Files (x86), C:\Windows, C:\ProgramData
+// and C:\Users\me\AppData\Local.
+void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string localAppData);
+
 // --- registry --------------------------------------------------------------
 struct StoredValue {
     std::uint32_t type;

@@ -18,4 +18,16 @@ namespace resources {
 // be copied, or any write fails. Shows nothing.
 bool SaveResourceToFile(std::uint16_t id, const std::u16string& typeName, const std::u16string& path);
 
+// SaveResourceToFile, telling why a save failed.
+enum class SaveStatus {
+    Saved,
+    FolderRefusesNewFiles,  // creating the temporary file beside `path` was denied access
+    Failed,                 // anything else
+};
+struct SaveResult {
+    SaveStatus status;
+    std::uint32_t systemError;  // when not saved: the system's code for the failure, never 0
+};
+SaveResult SaveResource(std::uint16_t id, const std::u16string& typeName, const std::u16string& path);
+
 }  // namespace resources

@@ -7,6 +7,7 @@
 #   wine_run PROGRAM ...   runs a Windows program there
 #   wine_reg ARGS ...      reg.exe there
 #   wine_stop              stops the prefix's server and every Wine process in it
+#   wine_without_32bit COMMAND ...   runs COMMAND where the 32-bit loader fails at once
 #   start_xvfb / stop_xvfb
 #
 # UPDATE_WINE_BITS=64 marks a prefix that only ever runs 64-bit programs (the
@@ -41,12 +42,18 @@ wine_reg() { env LC_ALL="$wine_locale" /usr/lib/wine/wine64 reg "$@"; }
 # wine.inf and a 32-bit registration), each a minute where x86-32 is
 # emulated. A 64-bit-only prefix needs neither, so there they are made to
 # fail at once: wineboot runs in a private mount namespace in which the
-# 32-bit loader is /bin/false. Where no namespace may be made, they run.
+# 32-bit loader is /bin/false. Where no namespace may be made (not root),
+# the command runs as it is and they run.
+wine_without_32bit() {
+  if unshare -m sh -c 'mount --bind /bin/false /usr/lib/wine/wine' 2>/dev/null; then
+    unshare -m sh -c 'mount --bind /bin/false /usr/lib/wine/wine && exec "$@"' sh "$@"
+  else
+    "$@"
+  fi
+}
 wine_boot() {
-  if [ "${UPDATE_WINE_BITS:-32}" = 64 ] &&
-     unshare -m sh -c 'mount --bind /bin/false /usr/lib/wine/wine' 2>/dev/null; then
-    unshare -m sh -c 'mount --bind /bin/false /usr/lib/wine/wine &&
-                      LC_ALL="$1" /usr/lib/wine/wine64 wineboot -i && wineserver -w' sh "$wine_locale"
+  if [ "${UPDATE_WINE_BITS:-32}" = 64 ]; then
+    wine_without_32bit sh -c 'LC_ALL="$1" /usr/lib/wine/wine64 wineboot -i && wineserver -w' sh "$wine_locale"
   else
     LC_ALL="$wine_locale" "$wine_loader" wineboot -i
   fi

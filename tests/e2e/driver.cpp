@@ -209,13 +209,17 @@ App::~App() {
     CloseHandle(process_);
 }
 
-bool App::Start(const std::wstring& exe, const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + exe + L"\"";
+bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments, HANDLE token) {
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &created)) {
+    const BOOL started =
+        token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     folder.c_str(), &startup, &created)
+              : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &created);
+    if (!started) {
         std::printf("  CreateProcess failed: %lu\n", GetLastError());
         return false;
     }

@@ -19,6 +19,7 @@ struct Options {
     std::wstring app;      // UpDate.exe
     std::wstring payload;  // what an install must leave in the data file
     std::wstring scratch;  // a folder of the driver's own for the cases' files
+    std::wstring refusedInstall;  // an installation folder this user cannot write (only for that case)
     UINT dpi = 96;         // the DPI the run was started at
 };
 const Options& GetOptions();
@@ -83,8 +84,10 @@ public:
     App& operator=(const App&) = delete;
     ~App();
 
-    // Starts `exe` with `folder` as its current directory.
-    bool Start(const std::wstring& exe, const std::wstring& folder);
+    // Starts `exe` with `folder` as its current directory, `arguments` after
+    // its quoted name, and `token` (a limited one, say) instead of the driver's own.
+    bool Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments = L"",
+               HANDLE token = nullptr);
     // Waits for the visible window titled "Tolvar Update" and its four controls.
     bool WaitForForm(Form& form);
     bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }

@@ -3,7 +3,7 @@
 // code is written to the --result file for the script that started it.
 //
 //   e2e_driver --app=UpDate.exe --payload=unit.xml --dpi=96 --log=FILE --result=FILE
-//              [--scratch=FOLDER] [--demo=FOLDER] [GoogleTest flags]
+//              [--scratch=FOLDER] [--demo=FOLDER] [--refused-install=FOLDER] [GoogleTest flags]
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -51,6 +51,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (Option(argv[i], L"--log=", value)) log = e2e::WindowsPath(value);
         else if (Option(argv[i], L"--result=", value)) result = e2e::WindowsPath(value);
         else if (Option(argv[i], L"--demo=", value)) demo = e2e::WindowsPath(value);
+        else if (Option(argv[i], L"--refused-install=", value)) options.refusedInstall = e2e::WindowsPath(value);
     }
     if (!log.empty()) _wfreopen(log.c_str(), L"w", stdout);
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
-#include "tests/e2e/driver.h"
+#include "tests/e2e/driver.h"  // <windows.h> first
+
+#include <tlhelp32.h>
+#include <winternl.h>
 #include "tests/matrix/fault_matrix.h"
 
 namespace e2e {
@@ -262,6 +267,37 @@ matrix::Bytes AsBytes(const std::optional<std::vector<char>>& bytes) {
     return bytes ? matrix::Bytes(bytes->begin(), bytes->end()) : matrix::Bytes();
 }
 
+// What a case starts from: the data file, "VerTOL" and the files beside the data file.
+struct Before {
+    explicit Before(const std::wstring& folder) : files(FolderEntries(folder)) {
+        seen.dataBefore = AsBytes(ReadBytes(folder + L"\\unit.xml"));
+        seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
+    }
+    matrix::Observation seen;
+    std::vector<std::wstring> files;
+};
+
+// Completes the observation with what the run left and the messages of its
+// programs, judges it by the fault matrix's rules and logs the case.
+matrix::Observation RecordCase(Before& before, const std::string& name, const std::wstring& folder,
+                               std::vector<std::u16string> told, std::optional<matrix::Outcome> expected) {
+    matrix::Observation& seen = before.seen;
+    seen.suite = "e2e";
+    seen.name = name;
+    seen.programs = told.size();
+    seen.messages = std::move(told);
+    seen.expected = expected;
+    if (const std::optional<std::vector<char>> data = ReadBytes(folder + L"\\unit.xml")) seen.dataAfter = AsBytes(data);
+    seen.versionAfter = Narrow(ProductValue(L"VerTOL"));
+    for (const std::wstring& file : FolderEntries(folder))
+        if (std::find(before.files.begin(), before.files.end(), file) == before.files.end())
+            seen.newFiles.push_back(Utf8(file));
+    const matrix::Verdict verdict =
+        matrix::Record(seen, AsBytes(ReadBytes(GetOptions().payload)), Utf8(kCarriedVersion));
+    EXPECT_TRUE(verdict.passed) << verdict.why;
+    return seen;
+}
+
 // Two copies of the program, started over one installation and clicked at
 // the same moment: the data file ends whole and equal to the payload,
 // "VerTOL" is the carried version, and each copy tells one of its four
@@ -270,13 +306,7 @@ TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
     Installation installation(kCases[0]);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     EndSharedApp();
-    matrix::Observation seen;
-    seen.suite = "e2e";
-    seen.name = "TwoCopiesClickAtTheSameMoment";
-    seen.programs = 2;
-    seen.dataBefore = AsBytes(ReadBytes(installation.dataFile()));
-    seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
-    const std::vector<std::wstring> filesBefore = FolderEntries(installation.folder());
+    Before before(installation.folder());
 
     App copies[2];
     Form forms[2];
@@ -285,11 +315,12 @@ TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
         ASSERT_TRUE(copies[i].WaitForForm(forms[i]));
     }
     for (const Form& form : forms) PostMessageW(form.command1, BM_CLICK, 0, 0);
+    std::vector<std::u16string> told;
     for (const App& copy : copies) {
         // The two boxes lie one over the other: their texts are read, not their icons.
         const std::optional<MessageBoxSeen> box = WaitForMessageBox(copy.processId(), false);
         ASSERT_TRUE(box.has_value());
-        seen.messages.push_back(U16(box->text));
+        told.push_back(U16(box->text));
         ASSERT_TRUE(DismissMessageBox(*box));
     }
     for (int i = 0; i < 2; ++i) {
@@ -297,17 +328,196 @@ TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
         EXPECT_EQ(copies[i].WaitForExit(), std::optional<DWORD>(0));
     }
 
-    const std::optional<std::vector<char>> data = ReadBytes(installation.dataFile());
-    if (data) seen.dataAfter = AsBytes(data);
-    seen.versionAfter = Narrow(ProductValue(L"VerTOL"));
-    for (const std::wstring& name : FolderEntries(installation.folder()))
-        if (std::find(filesBefore.begin(), filesBefore.end(), name) == filesBefore.end())
-            seen.newFiles.push_back(Utf8(name));
-    const matrix::Bytes payload = AsBytes(ReadBytes(GetOptions().payload));
-    const matrix::Verdict verdict = matrix::Record(seen, payload, Utf8(kCarriedVersion));
-    EXPECT_TRUE(verdict.passed) << verdict.why;
-    EXPECT_TRUE(seen.dataAfter == payload) << "the data file is not the payload";
+    const matrix::Observation seen =
+        RecordCase(before, "TwoCopiesClickAtTheSameMoment", installation.folder(), told, std::nullopt);
+    EXPECT_TRUE(seen.dataAfter == AsBytes(ReadBytes(GetOptions().payload))) << "the data file is not the payload";
     EXPECT_EQ(seen.versionAfter, std::optional<std::string>("7.0.8"));
+}
+
+// --- Tolvar under Program Files ------------------------------------------------
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? value : L"";
+}
+
+// The copy that replaces the data file with the right to write, started
+// directly: any argument but an absolute path to an ordinary, writable file
+// named unit.xml ends the program with ERROR_INVALID_PARAMETER, touching nothing.
+TEST(ElevatedCopyTest, StartedDirectlyChecksItsArgument) {
+    const std::wstring root = GetOptions().scratch + L"\\ElevatedCopy";
+    const std::wstring data = root + L"\\Tolvar\\unit.xml";
+    const std::wstring readOnly = root + L"\\ReadOnly\\unit.xml";
+    RemoveTree(root);
+    ASSERT_TRUE(MakeFolders(root + L"\\Tolvar") && MakeFolders(root + L"\\ReadOnly") &&
+                MakeFolders(root + L"\\Folder\\unit.xml"));
+    for (const std::wstring& file : {data, root + L"\\Tolvar\\other.xml", readOnly})
+        ASSERT_TRUE(WriteBytes(file, kOldData));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const struct {
+        const char* name;
+        std::wstring arguments;
+        DWORD code;
+    } cases[] = {
+        {"relative path", L"/replace-data-file Tolvar\\unit.xml", ERROR_INVALID_PARAMETER},
+        {"another file name", L"/replace-data-file \"" + root + L"\\Tolvar\\other.xml\"", ERROR_INVALID_PARAMETER},
+        {"a folder", L"/replace-data-file \"" + root + L"\\Folder\\unit.xml\"", ERROR_INVALID_PARAMETER},
+        {"a read-only file", L"/replace-data-file \"" + readOnly + L"\"", ERROR_INVALID_PARAMETER},
+        {"a missing file", L"/replace-data-file \"" + root + L"\\Gone\\unit.xml\"", ERROR_INVALID_PARAMETER},
+        {"no path", L"/replace-data-file", ERROR_INVALID_PARAMETER},
+        {"the data file", L"/replace-data-file \"" + data + L"\"", ERROR_SUCCESS},
+    };
+    for (const auto& c : cases) {
+        App copy;
+        ASSERT_TRUE(copy.Start(GetOptions().app, root, c.arguments)) << c.name;
+        EXPECT_EQ(copy.WaitForExit(), std::optional<DWORD>(c.code)) << c.name;
+        EXPECT_FALSE(FindProcessWindow(copy.processId(), nullptr, nullptr)) << c.name << ": a window was shown";
+        const bool replaced = c.code == ERROR_SUCCESS;
+        EXPECT_TRUE(ReadBytes(data) == (replaced ? ReadBytes(GetOptions().payload) : kOldData)) << c.name;
+        EXPECT_TRUE(ReadBytes(readOnly) == kOldData) << c.name;
+        EXPECT_TRUE(ReadBytes(root + L"\\Tolvar\\other.xml") == kOldData) << c.name;
+        EXPECT_EQ(FolderEntries(root + L"\\Tolvar"), (std::vector<std::wstring>{L"other.xml", L"unit.xml"})) << c.name;
+    }
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(root);
+}
+
+// Tolvar installed under Program Files, with the copy a legacy Tolvar
+// reads in the user's VirtualStore: one click replaces both.
+TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
+    const std::wstring programFiles = Environment(L"ProgramFiles");
+    const std::wstring local = Environment(L"LOCALAPPDATA");
+    ASSERT_FALSE(programFiles.empty() || local.empty()) << "no ProgramFiles or LOCALAPPDATA";
+    const std::wstring folder = programFiles + L"\\TolvarE2E";
+    const std::wstring store = local + L"\\VirtualStore" + folder.substr(2);
+    RemoveTree(folder);
+    RemoveTree(store);
+    ASSERT_TRUE(MakeFolders(folder) && MakeFolders(store));
+    ASSERT_TRUE(WriteBytes(folder + L"\\unit.xml", kOldData) && WriteBytes(store + L"\\unit.xml", kOldData));
+    DeleteProductKey();
+    SetProductValue(L"PathTOL", folder);
+    SetProductValue(L"VerTOL", L"7.0.7");
+    Before before(folder);
+
+    ASSERT_TRUE(EnsureSharedApp());
+    PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kInstalled, Icon::Information));
+
+    RecordCase(before, "ProgramFilesWithVirtualStoreCopy", folder, {U16(kInstalled)}, matrix::Outcome::Installed);
+    EXPECT_TRUE(ReadBytes(store + L"\\unit.xml") == ReadBytes(GetOptions().payload)) << "the VirtualStore copy is old";
+    EXPECT_EQ(FolderEntries(store), std::vector<std::wstring>{L"unit.xml"}) << "files left in the VirtualStore";
+    RemoveTree(folder);
+    RemoveTree(local + L"\\VirtualStore");
+    DeleteProductKey();
+}
+
+// The command lines of the other UpDate.exe processes that appear while it
+// watches. A copy that is refused lives a moment, so it looks often.
+class CopyWatch {
+public:
+    explicit CopyWatch(DWORD firstCopy) : first_(firstCopy), thread_([this] { Watch(); }) {}
+    ~CopyWatch() { Stop(); }
+    const std::vector<std::wstring>& Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return seen_;
+    }
+
+private:
+    void Watch() {
+        std::vector<DWORD> known{first_};
+        while (!stop_) {
+            const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+                if (_wcsicmp(entry.szExeFile, L"UpDate.exe") != 0 ||
+                    std::find(known.begin(), known.end(), entry.th32ProcessID) != known.end())
+                    continue;
+                known.push_back(entry.th32ProcessID);
+                seen_.push_back(CommandLineOf(entry.th32ProcessID));
+            }
+            CloseHandle(snapshot);
+            Sleep(1);
+        }
+    }
+
+    // Read from the process's own parameters block; "?" when it ended first.
+    static std::wstring CommandLineOf(DWORD processId) {
+        using Query = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+        const auto query = reinterpret_cast<Query>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+        const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        std::wstring line = L"?";
+        for (int attempt = 0; process && query && attempt < 500 && line == L"?"; ++attempt, Sleep(1)) {
+            PROCESS_BASIC_INFORMATION basic{};
+            PEB peb{};
+            RTL_USER_PROCESS_PARAMETERS parameters{};
+            if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+                !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) || !peb.ProcessParameters ||
+                !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr) ||
+                parameters.CommandLine.Length == 0)
+                continue;
+            std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+            if (ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0], parameters.CommandLine.Length, nullptr))
+                line = text;
+        }
+        if (process) CloseHandle(process);
+        return line;
+    }
+
+    DWORD first_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::wstring> seen_;
+    std::thread thread_;
+};
+
+// An installation folder this user cannot write (made so by run-e2e-refused
+// on the Unix side), and UpDate.exe started with the limited token of an
+// administrator who has not elevated: the run asks for a copy with the right
+// to write, that copy is refused the same way, and the run says 更新失败.
+TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
+    const std::wstring folder = GetOptions().refusedInstall;
+    if (folder.empty()) GTEST_SKIP() << "run by run-e2e-refused, as a user who cannot write the folder";
+    const std::wstring data = folder + L"\\unit.xml";
+    const HANDLE probe = CreateFileW((folder + L"\\probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    const DWORD refusal = GetLastError();
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        DeleteFileW((folder + L"\\probe").c_str());
+        FAIL() << "the folder is writable";
+    }
+    ASSERT_EQ(refusal, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    HANDLE token = nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    ASSERT_TRUE(GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size)) << GetLastError();
+    CloseHandle(token);
+    DeleteProductKey();
+    SetProductValue(L"PathTOL", folder);
+    SetProductValue(L"VerTOL", L"7.0.7");
+    Before before(folder);
+
+    EndSharedApp();
+    App app;
+    Form form;
+    ASSERT_TRUE(app.Start(GetOptions().app, GetOptions().scratch, L"", linked.LinkedToken));
+    CloseHandle(linked.LinkedToken);
+    ASSERT_TRUE(app.WaitForForm(form));
+    CopyWatch watch(app.processId());
+    PostMessageW(form.command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(app, form, kFailed, Icon::Stop));
+    const std::vector<std::wstring> copies = watch.Stop();
+
+    ASSERT_EQ(copies.size(), 1u) << "copies of UpDate.exe started";
+    std::printf("  the copy's command line: %s\n", Utf8(copies[0]).c_str());
+    EXPECT_NE(copies[0].find(L"/replace-data-file \"" + data + L"\""), std::wstring::npos) << Utf8(copies[0]);
+    RecordCase(before, "RefusedFolderCopyRefusedToo", folder, {U16(kFailed)}, matrix::Outcome::Failed);
+    PostMessageW(form.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+    DeleteProductKey();
 }
 
 // Enter on "退出", a click on it and the close box each end the program at

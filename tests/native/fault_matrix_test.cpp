@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/elevated_replace.h"
 #include "app/update_run.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
@@ -35,9 +36,9 @@ std::optional<std::string> Version() {
     return text;
 }
 
-std::vector<std::string> Files() {
+std::vector<std::string> Files(const std::u16string& folder = kFolder) {
     std::vector<std::string> names;
-    for (const std::u16string& name : fake::FilesIn(kFolder)) names.emplace_back(name.begin(), name.end());
+    for (const std::u16string& name : fake::FilesIn(folder)) names.emplace_back(name.begin(), name.end());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -50,9 +51,11 @@ std::vector<std::string> Added(const std::vector<std::string>& before, const std
 
 // What the disk and the registry hold now, before a run.
 struct Snapshot {
-    std::optional<fake::Bytes> data = fake::FileBytes(kData);
+    explicit Snapshot(const std::u16string& folder = kFolder)
+        : data(fake::FileBytes(folder + u"\\unit.xml")), files(Files(folder)) {}
+    std::optional<fake::Bytes> data;
     std::optional<std::string> version = Version();
-    std::vector<std::string> files = Files();
+    std::vector<std::string> files;
 };
 
 std::vector<std::u16string> Told() {
@@ -62,18 +65,19 @@ std::vector<std::u16string> Told() {
 }
 
 matrix::Observation Observe(const std::string& name, const Snapshot& before, std::vector<std::u16string> told,
-                            std::size_t programs, std::optional<Outcome> expected) {
+                            std::size_t programs, std::optional<Outcome> expected,
+                            const std::u16string& folder = kFolder) {
     matrix::Observation seen;
     seen.suite = "native";
     seen.name = name;
     seen.dataBefore = before.data;
-    seen.dataAfter = fake::FileBytes(kData);
+    seen.dataAfter = fake::FileBytes(folder + u"\\unit.xml");
     seen.versionBefore = before.version;
     seen.versionAfter = Version();
     seen.messages = std::move(told);
     seen.programs = programs;
     seen.expected = expected;
-    if (programs > 0) seen.newFiles = Added(before.files, Files());  // a killed run's leftovers are expected
+    if (programs > 0) seen.newFiles = Added(before.files, Files(folder));  // a killed run's leftovers are expected
     return seen;
 }
 
@@ -171,6 +175,87 @@ TEST_P(KilledRunTest, LeavesAWholeFileForTheNextRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, KilledRunTest, ::testing::ValuesIn(kKillPoints),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Tolvar under Program Files: the right to write, and the VirtualStore ------
+
+const char16_t kProtected[] = u"C:\\Program Files (x86)\\Tolvar";
+const char16_t kProtectedData[] = u"C:\\Program Files (x86)\\Tolvar\\unit.xml";
+const char16_t kStoreFolder[] = u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Tolvar";
+const char16_t kStoreCopy[] = u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Tolvar\\unit.xml";
+
+// The copy a granted prompt starts, as the program's start-up runs it.
+std::uint32_t CopyAsStarted(const std::u16string& commandLine) {
+    return app::RunElevatedModeIfAsked(commandLine).value_or(0xDEAD);  // a window: the switch was not seen
+}
+
+void Refuse() { fake::RefuseNewFilesIn(kProtected); }
+void Grant() {
+    Refuse();
+    fake::AnswerPrompts(fake::Consent::Granted);
+    fake::SetElevatedCopy(CopyAsStarted);
+}
+void PutStoreCopy(std::uint32_t attributes = 0) { fake::PutFile(kStoreCopy, kOld, attributes); }
+
+struct ProgramFilesCase {
+    const char* name;
+    std::function<void()> arrange;
+    Outcome outcome;
+    std::size_t prompts;               // copies asked for
+    std::optional<bool> storeReplaced;  // nothing: no VirtualStore copy
+};
+
+const ProgramFilesCase kProgramFilesCases[] = {
+    {"WritableFolderAsksNothing", [] {}, Outcome::Installed, 0, std::nullopt},
+    {"RefusedFolderElevatedCopyInstalls", Grant, Outcome::Installed, 1, std::nullopt},
+    {"PromptDeclined", [] { Refuse(); fake::AnswerPrompts(fake::Consent::Declined); }, Outcome::Failed, 1,
+     std::nullopt},
+    {"CopyCannotStart", [] { Refuse(); fake::AnswerPrompts(fake::Consent::CannotStart); }, Outcome::Failed, 1,
+     std::nullopt},
+    {"CopyFailsToWrite", [] { Grant(); fake::FailNext(FileOp::Write, 100); }, Outcome::Failed, 1, std::nullopt},
+    {"CopyCrashes", [] { Grant(); fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; }); },
+     Outcome::Failed, 1, std::nullopt},
+    {"CopyRefusedTheSameWay", [] { Grant(); fake::RefuseNewFilesIn(kProtected, true); }, Outcome::Failed, 1,
+     std::nullopt},
+    {"AlreadyElevatedAndRefused", [] { Grant(); fake::RefuseNewFilesIn(kProtected, true); fake::SetElevated(true); },
+     Outcome::Failed, 0, std::nullopt},
+    // A prompt would be granted here: only the refused rename keeps it away.
+    {"RefusedRenameAsksNothing",
+     [] {
+         fake::AnswerPrompts(fake::Consent::Granted);
+         fake::SetElevatedCopy(CopyAsStarted);
+         fake::FailNext(FileOp::Replace);
+     },
+     Outcome::Failed, 0, std::nullopt},
+    {"VirtualStoreCopyReplaced", [] { PutStoreCopy(); }, Outcome::Installed, 0, true},
+    {"VirtualStoreCopyRefused", [] { PutStoreCopy(platform::kAttributeReadOnly); }, Outcome::Failed, 0, false},
+    {"RefusedFolderAndVirtualStoreCopyBothReplaced", [] { Grant(); PutStoreCopy(); }, Outcome::Installed, 1, true},
+};
+
+class ProgramFilesTest : public FakePlatformTest, public ::testing::WithParamInterface<ProgramFilesCase> {};
+
+TEST_P(ProgramFilesTest, AsksOnlyWhenRefusedAndReplacesEveryCopy) {
+    const ProgramFilesCase& c = GetParam();
+    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Program Files (x86)\\Tolvar");
+    fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
+    fake::PutFile(kProtectedData, kOld);
+    c.arrange();
+    const Snapshot before(kProtected);
+
+    app::UpdateRun();
+
+    ExpectPasses(Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, kProtected));
+    const std::vector<std::u16string> asked(c.prompts, app::ElevatedReplaceParameters(kProtectedData));
+    EXPECT_EQ(fake::ElevationRequests(), asked);
+    if (c.storeReplaced) {
+        EXPECT_EQ(fake::FileBytes(kStoreCopy), *c.storeReplaced ? Payload() : kOld);
+        EXPECT_EQ(fake::FilesIn(kStoreFolder).size(), 1u) << "files left beside the VirtualStore copy";
+    } else {
+        EXPECT_TRUE(fake::FilesIn(kStoreFolder).empty()) << "a VirtualStore copy was made";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFilesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,28 @@
+// Asking Windows for the right to write where the user may not: whether this
+// process already has it, and running a second copy of this program with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// True when the process runs with an elevated (administrator) token.
+bool ProcessIsElevated();
+
+struct ElevatedCopy {
+    bool started;        // the copy ran to its end
+    std::uint32_t code;  // its exit code when started; otherwise why it did not start
+                         // (kErrorCancelled when the user declined the prompt)
+};
+
+// Starts this program's own file again with the right to write ("runas"),
+// with `parameters` as its command line after the program name, and waits
+// for it to end. The consent prompt belongs to the prompt owner (below).
+ElevatedCopy RunElevatedCopy(const std::u16string& parameters);
+
+// The window the consent prompt belongs to, as an opaque handle (an HWND on
+// Windows); null for none.
+void SetPromptOwner(void* window);
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+#include "platform/elevation.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/system_error.h"
+#include "platform/unique_handle.h"
+
+namespace platform {
+namespace {
+
+HWND g_promptOwner = nullptr;
+
+// Process and token handles: null when there is none.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type handle) {
+        const DWORD saved = GetLastError();
+        const BOOL closed = CloseHandle(handle);
+        if (closed) SetLastError(saved);
+        return closed != FALSE;
+    }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
+// This program's own file, however long its path. (std::wstring would link
+// libstdc++'s prebuilt copy, exceptions and all.)
+std::u16string OwnPath() {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&path[0]), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::u16string();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);  // cut short: the buffer was too small
+    }
+}
+
+// Waits for `process` while the owner's queue is served, so its window
+// repaints; the owner takes no input meanwhile, as under a message box.
+void WaitServingMessages(HANDLE process, HWND owner) {
+    const BOOL wasDisabled = owner ? EnableWindow(owner, FALSE) : TRUE;
+    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {  // handed on for the program's own loop
+                PostQuitMessage(static_cast<int>(message.wParam));
+                WaitForSingleObject(process, INFINITE);
+                if (!wasDisabled) EnableWindow(owner, TRUE);
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (!wasDisabled) EnableWindow(owner, TRUE);
+}
+
+}  // namespace
+
+bool ProcessIsElevated() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    const UniqueKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    // Systems without elevation (before Vista) fail here: nothing to ask for there either way.
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
+    const std::u16string self = OwnPath();
+    if (self.empty()) return {false, LastSystemError()};
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // NOASYNC: this thread has no later chance to finish the launch.
+    // FLAG_NO_UI: the run tells the outcome in its own one box.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = g_promptOwner;
+    info.lpVerb = L"runas";
+    info.lpFile = reinterpret_cast<const wchar_t*>(self.c_str());
+    info.lpParameters = reinterpret_cast<const wchar_t*>(parameters.c_str());
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        return {false, error != ERROR_SUCCESS ? error : kErrorGenFailure};
+    }
+    const UniqueKernelHandle process(info.hProcess);
+    if (!process.valid()) return {false, kErrorGenFailure};  // started through DDE or the like: no exit code to read
+    WaitServingMessages(process.get(), g_promptOwner);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.get(), &code)) return {false, LastSystemError()};
+    return {true, code};
+}
+
+void SetPromptOwner(void* window) { g_promptOwner = static_cast<HWND>(window); }
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#include "platform/known_folders.h"
+
+#include <windows.h>
+#include <initguid.h>  // the folder ids are defined here, not taken from a library
+#include <knownfolders.h>
+#include <shlobj.h>
+
+namespace platform {
+namespace {
+
+// The folder's path, or empty when the system names none (FOLDERID_ProgramFilesX86
+// on 32-bit Windows; FOLDERID_ProgramFilesX64 to every 32-bit program).
+std::u16string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::u16string text;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path)
+        text = reinterpret_cast<const char16_t*>(path);
+    CoTaskMemFree(path);  // allocated even when the call fails
+    while (text.size() > 3 && text.back() == u'\\') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::u16string> VirtualizedFolders() {
+    std::vector<std::u16string> folders;
+    // A 32-bit program is told "Program Files (x86)" for FOLDERID_ProgramFiles
+    // on 64-bit Windows, and nothing for FOLDERID_ProgramFilesX64.
+    const KNOWNFOLDERID* const ids[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86,
+                                        &FOLDERID_ProgramFilesX64, &FOLDERID_Windows, &FOLDERID_ProgramData};
+    for (const KNOWNFOLDERID* id : ids) {
+        std::u16string folder = KnownFolder(*id);
+        if (!folder.empty()) folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+std::u16string LocalAppDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
+
+}  // namespace platform
