@@ -224,7 +224,7 @@ const ProgramFilesCase kProgramFilesCases[] = {
      [] {
          fake::AnswerPrompts(fake::Consent::Granted);
          fake::SetElevatedCopy(CopyAsStarted);
-         fake::FailNext(FileOp::Replace);
+         fake::FailNext(FileOp::Rename);
      },
      Outcome::Failed, 0, std::nullopt},
     {"VirtualStoreCopyReplaced", [] { PutStoreCopy(); }, Outcome::Installed, 0, true},
