@@ -16,12 +16,3 @@ if(UPDATE_FUZZ)
 endif()
 add_compile_options(-Wall -Wextra -Werror)
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti)
-
-update_embed_payload("${UPDATE_GENERATED_DIR}/payload_data.cpp")
-add_library(update_platform STATIC
-  platform/ansi_portable.cpp
-  platform/fake_platform.cpp
-  registry/registry_api_portable.cpp
-  resources/resource_access_portable.cpp
-  "${UPDATE_GENERATED_DIR}/payload_data.cpp")
-target_include_directories(update_platform PUBLIC "${PROJECT_SOURCE_DIR}" "${UPDATE_GENERATED_DIR}")

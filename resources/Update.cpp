@@ -1,113 +1,14 @@
 #include "resources/Update.h"
 
-#include "platform/decimal.h"
-#include "platform/file_system.h"
-#include "platform/system_error.h"
 #include "resources/resource_access.h"
 
 namespace resources {
-namespace {
-
-using platform::FileAttribute;
-using platform::ProbeStatus;
-
-// A name next to `path`, in its folder, that no other run of the program uses:
-// "<path>.<pid>-<n>.new".
-std::u16string TemporaryName(const std::u16string& path) {
-    static std::uint32_t counter = 0;
-    using platform::Decimal;
-    return path + u'.' + Decimal(platform::CurrentProcessId()) + u'-' + Decimal(++counter) + u".new";
-}
-
-bool TargetRefusesWrites(const platform::FileProbe& probe) {
-    return probe.status == ProbeStatus::Malformed ||
-           (probe.status == ProbeStatus::Found &&
-            (probe.attributes & (platform::kAttributeReadOnly | platform::kAttributeDirectory)) != 0);
-}
-
-SaveResult Failure(SaveStatus status, std::uint32_t error) {
-    return {status, error != 0 ? error : platform::kErrorGenFailure};
-}
-
-// Creates a new file beside `target`, passing over names that a run killed
-// part-way may have left behind (process ids are reused). On failure `error`
-// holds the system's code for the last refused attempt.
-platform::UniqueFile CreateTemporary(const std::u16string& target, std::u16string& name, std::uint32_t& error) {
-    constexpr int kAttempts = 1000;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = TemporaryName(target);
-        platform::UniqueFile file = platform::CreateNewFile(name);
-        if (file.valid()) return file;
-        error = platform::LastSystemError();  // before the probe sets its own
-        if (platform::ProbeFile(name).status != ProbeStatus::Found) return file;
-    }
-    return platform::UniqueFile();
-}
-
-// Creates a temporary file beside `target` holding exactly `bytes`, flushed to
-// the disk and closed, and names it in `temp`. On failure nothing is left.
-SaveResult WriteDurably(const std::u16string& target, const Bytes& bytes, std::u16string& temp) {
-    std::uint32_t error = 0;
-    platform::UniqueFile file = CreateTemporary(target, temp, error);
-    if (!file.valid())
-        return Failure(error == platform::kErrorAccessDenied ? SaveStatus::FolderRefusesNewFiles : SaveStatus::Failed,
-                       error);
-    const bool written = platform::WriteAll(file, bytes.data, bytes.size) && platform::FlushFile(file);
-    if (!written) error = platform::LastSystemError();
-    if (file.close() && written) return {SaveStatus::Saved, 0};
-    if (written) error = platform::LastSystemError();  // the close failed
-    platform::RemoveFile(temp);
-    return Failure(SaveStatus::Failed, error);
-}
-
-// Renames `temp` over `target`. A file just written is often opened for a
-// moment by a virus scanner or the search indexer, which makes the rename
-// fail as busy; such a hold passes within a fraction of a second, so the
-// rename is tried again for about half a second before giving up.
-bool RenameIntoPlace(const std::u16string& temp, const std::u16string& target) {
-    constexpr int kRetries = 5;
-    constexpr std::uint32_t kPauseMs = 100;
-    for (int retry = 0;; ++retry) {
-        switch (platform::RenameOver(temp, target)) {
-            case platform::RenameStatus::Renamed: return true;
-            case platform::RenameStatus::Refused: return false;
-            case platform::RenameStatus::Busy: break;
-        }
-        if (retry == kRetries) return false;
-        platform::Pause(kPauseMs);
-    }
-}
-
-// Gives `temp` the traits of the existing `target` and renames it over it.
-// A trait that cannot be copied fails the save with the target untouched:
-// a data file that silently lost its attributes or its own permissions
-// could be hidden from, or shut out, the people and programs that use it.
-SaveResult SwapIn(const std::u16string& temp, const std::u16string& target, bool targetExists) {
-    if ((!targetExists || platform::CopyTraits(target, temp)) && RenameIntoPlace(temp, target))
-        return {SaveStatus::Saved, 0};
-    const std::uint32_t error = platform::LastSystemError();
-    platform::RemoveFile(temp);
-    return Failure(SaveStatus::Failed, error);
-}
-
-}  // namespace
 
 SaveResult SaveResource(std::uint16_t id, const std::u16string& typeName, const std::u16string& path) {
     constexpr std::uint32_t kResourceDataNotFound = 1812;
-    constexpr std::uint32_t kErrorInvalidName = 123;
     const platform::Result<Bytes> payload = LoadDataResource(id, typeName);
-    if (!payload.ok()) return Failure(SaveStatus::Failed, kResourceDataNotFound);
-
-    const platform::FileProbe target = platform::ProbeFile(path);
-    if (TargetRefusesWrites(target))
-        return Failure(SaveStatus::Failed, target.status == ProbeStatus::Malformed ? kErrorInvalidName
-                                                                                   : platform::kErrorAccessDenied);
-
-    std::u16string temp;
-    const SaveResult written = WriteDurably(path, payload.value(), temp);
-    if (written.status != SaveStatus::Saved) return written;
-
-    return SwapIn(temp, path, target.status == ProbeStatus::Found);
+    if (!payload.ok()) return {SaveStatus::Failed, kResourceDataNotFound};
+    return platform::ReplaceFileDurably(path, payload.value().data, payload.value().size);
 }
 
 bool SaveResourceToFile(std::uint16_t id, const std::u16string& typeName, const std::u16string& path) {

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_replace.h"
+
 namespace resources {
 
 // Writes the bytes of resource `id` of type `typeName` to `path`, replacing the
-// file there or creating it. The bytes go to a temporary file in the same
-// folder, are flushed to the disk, given the old file's attributes, creation
-// time and permissions of its own, and renamed over it in one step, so the
-// file at `path` is always either what it was or the whole resource.
+// file there or creating it, durably (platform/file_replace.h): the file at
+// `path` is always either what it was or the whole resource.
 // True when the file now holds exactly the resource's bytes. False, with the
 // file as it was and no temporary file left, when the resource is absent, the
 // target is read-only or a folder, the folder is missing, the target is held
@@ -19,15 +19,8 @@ namespace resources {
 bool SaveResourceToFile(std::uint16_t id, const std::u16string& typeName, const std::u16string& path);
 
 // SaveResourceToFile, telling why a save failed.
-enum class SaveStatus {
-    Saved,
-    FolderRefusesNewFiles,  // creating the temporary file beside `path` was denied access
-    Failed,                 // anything else
-};
-struct SaveResult {
-    SaveStatus status;
-    std::uint32_t systemError;  // when not saved: the system's code for the failure, never 0
-};
+using platform::SaveResult;
+using platform::SaveStatus;
 SaveResult SaveResource(std::uint16_t id, const std::u16string& typeName, const std::u16string& path);
 
 }  // namespace resources

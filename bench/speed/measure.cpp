@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/driver.h"
+#include "tests/driver/driver.h"
 
 namespace {
 
@@ -283,13 +283,6 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, std
     return true;
 }
 
-bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value) {
-    const std::size_t length = std::wcslen(name);
-    if (std::wcsncmp(argument, name, length) != 0) return false;
-    value = argument + length;
-    return true;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -297,10 +290,10 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring app, baseline, payloadPath, runsText = L"50";
     for (int i = 1; i < argc; ++i) {
         std::wstring value;
-        if (Option(argv[i], L"--app=", value)) app = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--baseline=", value)) baseline = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--payload=", value)) payloadPath = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--runs=", value)) runsText = value;
+        if (e2e::Option(argv[i], L"--app=", value)) app = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--baseline=", value)) baseline = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--payload=", value)) payloadPath = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--runs=", value)) runsText = value;
     }
     const int runs = static_cast<int>(std::wcstol(runsText.c_str(), nullptr, 10));
     const std::optional<std::vector<char>> payload = e2e::ReadBytes(payloadPath);

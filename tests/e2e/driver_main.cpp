@@ -9,16 +9,9 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "tests/e2e/driver.h"
+#include "tests/driver/driver.h"
 
 namespace {
-
-bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value) {
-    const std::size_t length = std::wcslen(name);
-    if (std::wcsncmp(argument, name, length) != 0) return false;
-    value = argument + length;
-    return true;
-}
 
 void BecomeDpiAware() {
     using SetContextFunction = BOOL(WINAPI*)(HANDLE);
@@ -44,14 +37,14 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring log, result, demo, dpi = L"96";
     for (int i = 1; i < argc; ++i) {
         std::wstring value;
-        if (Option(argv[i], L"--app=", value)) options.app = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--payload=", value)) options.payload = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--scratch=", value)) options.scratch = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--dpi=", value)) dpi = value;
-        else if (Option(argv[i], L"--log=", value)) log = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--result=", value)) result = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--demo=", value)) demo = e2e::WindowsPath(value);
-        else if (Option(argv[i], L"--refused-install=", value)) options.refusedInstall = e2e::WindowsPath(value);
+        if (e2e::Option(argv[i], L"--app=", value)) options.app = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--payload=", value)) options.payload = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--scratch=", value)) options.scratch = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--dpi=", value)) dpi = value;
+        else if (e2e::Option(argv[i], L"--log=", value)) log = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--result=", value)) result = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--demo=", value)) demo = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--refused-install=", value)) options.refusedInstall = e2e::WindowsPath(value);
     }
     if (!log.empty()) _wfreopen(log.c_str(), L"w", stdout);
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -6,20 +6,21 @@
 #include <atomic>
 #include <thread>
 
-#include "tests/e2e/driver.h"  // <windows.h> first
+#include "tests/driver/driver.h"  // <windows.h> first
 
 #include <tlhelp32.h>
 #include <winternl.h>
 #include "tests/matrix/fault_matrix.h"
+#include "tests/matrix/expected.h"
 
 namespace e2e {
 namespace {
 
-const char kInstalled[] = u8"成功更新至版本7.0.8.";
-const char kAlreadyUpdated[] = u8"已经更新，无需重复更新.";
-const char kNothingToUpdate[] = u8"该版本无需更新.";
-const char kFailed[] = u8"更新失败.";
-const wchar_t kCarriedVersion[] = L"7.0.8";
+const char kInstalled[] = EXPECTED_INSTALLED;
+const char kAlreadyUpdated[] = EXPECTED_ALREADY_UPDATED;
+const char kNothingToUpdate[] = EXPECTED_NOTHING_TO_UPDATE;
+const char kFailed[] = EXPECTED_FAILED;
+const wchar_t kCarriedVersion[] = L"" EXPECTED_DATA_VERSION;
 
 const std::vector<char> kOldData = [] {
     const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<units version=\"7.0.7\"/>\r\n";
@@ -46,7 +47,7 @@ const Case kCases[] = {
     {"FolderNameWithSpaces", PathTol::Folder, L"Program Files\\Tolvar 7", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
     {"Version7_0_10IsOlder", PathTol::Folder, L"Tolvar", L"7.0.10", DataFile::Plain, kInstalled, Icon::Information, true},
     {"Version7_0IsOlder", PathTol::Folder, L"Tolvar", L"7.0", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"SameVersion", PathTol::Folder, L"Tolvar", L"7.0.8", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
+    {"SameVersion", PathTol::Folder, L"Tolvar", kCarriedVersion, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
     {"NewerVersion", PathTol::Folder, L"Tolvar", L"7.1", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
     {"NoVersionValue", PathTol::Folder, L"Tolvar", nullptr, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
     {"NoDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
@@ -331,7 +332,7 @@ TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
     const matrix::Observation seen =
         RecordCase(before, "TwoCopiesClickAtTheSameMoment", installation.folder(), told, std::nullopt);
     EXPECT_TRUE(seen.dataAfter == AsBytes(ReadBytes(GetOptions().payload))) << "the data file is not the payload";
-    EXPECT_EQ(seen.versionAfter, std::optional<std::string>("7.0.8"));
+    EXPECT_EQ(seen.versionAfter, std::optional<std::string>(EXPECTED_DATA_VERSION));
 }
 
 // --- Tolvar under Program Files ------------------------------------------------

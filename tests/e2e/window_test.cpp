@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tests/e2e/driver.h"
+#include "tests/driver/driver.h"
 
 namespace e2e {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "platform/ansi.h"
-#include "platform/fake_platform.h"
+#include "portable/fake_platform.h"
 #include "registry/RegEditor.h"
 
 namespace {

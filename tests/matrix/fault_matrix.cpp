@@ -1,4 +1,5 @@
 #include "tests/matrix/fault_matrix.h"
+#include "tests/matrix/expected.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -77,10 +78,10 @@ void Note(std::string& why, const std::string& what) {
 
 std::optional<Outcome> OutcomeOf(const std::u16string& message, const std::string& carriedVersion) {
     const std::u16string version(carriedVersion.begin(), carriedVersion.end());
-    if (message == u"该版本无需更新.") return Outcome::NoUpdateNeeded;
-    if (message == u"已经更新，无需重复更新.") return Outcome::AlreadyUpdated;
-    if (message == u"成功更新至版本" + version + u".") return Outcome::Installed;
-    if (message == u"更新失败.") return Outcome::Failed;
+    if (message == u"" EXPECTED_NOTHING_TO_UPDATE) return Outcome::NoUpdateNeeded;
+    if (message == u"" EXPECTED_ALREADY_UPDATED) return Outcome::AlreadyUpdated;
+    if (message == u"" EXPECTED_INSTALLED_PREFIX + version + u".") return Outcome::Installed;
+    if (message == u"" EXPECTED_FAILED) return Outcome::Failed;
     return std::nullopt;
 }
 

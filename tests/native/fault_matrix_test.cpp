@@ -11,6 +11,8 @@
 #include "resources/resource_access.h"
 #include "test_support.h"
 #include "tests/matrix/fault_matrix.h"
+#include "tests/matrix/expected.h"
+#include "tests/matrix/payload.h"
 
 namespace {
 
@@ -20,13 +22,8 @@ using matrix::Outcome;
 const char kSubKey[] = "Software\\Qd";
 const char16_t kFolder[] = u"C:\\App";
 const char16_t kData[] = u"C:\\App\\unit.xml";
-const std::string kCarried = "7.0.8";
+const std::string kCarried = EXPECTED_DATA_VERSION;
 const fake::Bytes kOld = BytesOf("<?xml version=\"1.0\"?><aboutunits version=\"7.0.7\"/>");
-
-fake::Bytes Payload() {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    return fake::Bytes(payload.value().data, payload.value().data + payload.value().size);
-}
 
 std::optional<std::string> Version() {
     const auto stored = fake::GetValue(kCurrentUser, kSubKey, "VerTOL");
@@ -82,7 +79,7 @@ matrix::Observation Observe(const std::string& name, const Snapshot& before, std
 }
 
 void ExpectPasses(const matrix::Observation& seen) {
-    const matrix::Verdict verdict = matrix::Record(seen, Payload(), kCarried);
+    const matrix::Verdict verdict = matrix::Record(seen, matrix::Payload(), kCarried);
     EXPECT_TRUE(verdict.passed) << seen.name << ": " << verdict.why;
 }
 
@@ -248,7 +245,7 @@ TEST_P(ProgramFilesTest, AsksOnlyWhenRefusedAndReplacesEveryCopy) {
     const std::vector<std::u16string> asked(c.prompts, app::ElevatedReplaceParameters(kProtectedData));
     EXPECT_EQ(fake::ElevationRequests(), asked);
     if (c.storeReplaced) {
-        EXPECT_EQ(fake::FileBytes(kStoreCopy), *c.storeReplaced ? Payload() : kOld);
+        EXPECT_EQ(fake::FileBytes(kStoreCopy), *c.storeReplaced ? matrix::Payload() : kOld);
         EXPECT_EQ(fake::FilesIn(kStoreFolder).size(), 1u) << "files left beside the VirtualStore copy";
     } else {
         EXPECT_TRUE(fake::FilesIn(kStoreFolder).empty()) << "a VirtualStore copy was made";

@@ -4,17 +4,13 @@
 #include "app/virtual_store.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
+#include "tests/matrix/payload.h"
 
 namespace {
 
 constexpr std::uint32_t kInvalidParameter = 87;
 const fake::Bytes kOld = BytesOf("<old data/>");
 const char16_t kData[] = u"C:\\Program Files\\Tolvar\\unit.xml";
-
-fake::Bytes Payload() {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    return fake::Bytes(payload.value().data, payload.value().data + payload.value().size);
-}
 
 // Every file the cases start with; a refused start must leave each as it was.
 struct Seed {
@@ -73,7 +69,7 @@ TEST_P(ElevatedModeTest, ReplacesOnlyAValidDataFile) {
 
     for (const Seed& seed : kSeeds) {
         const bool replaced = GetParam().replaced && std::u16string(GetParam().replaced) == seed.path;
-        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? Payload() : kOld);
+        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? matrix::Payload() : kOld);
     }
     EXPECT_TRUE(fake::Messages().empty()) << "the copy shows nothing";
 }
@@ -92,7 +88,7 @@ TEST_F(FakePlatformTest, ElevatedCopyReportsTheSystemsCode) {
     fake::Reset();
     fake::PutFile(kData, kOld);
     EXPECT_EQ(app::RunElevatedModeIfAsked(line), 0u);
-    EXPECT_EQ(fake::FileBytes(kData), Payload());
+    EXPECT_EQ(fake::FileBytes(kData), matrix::Payload());
 }
 
 struct StoreCase {

@@ -5,6 +5,7 @@
 #include "platform/decimal.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
+#include "tests/matrix/payload.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ using resources::SaveResourceToFile;
 
 const char16_t kFolder[] = u"C:\\App";
 const char16_t kTarget[] = u"C:\\App\\unit.xml";
-
-fake::Bytes Payload() {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    return fake::Bytes(payload.value().data, payload.value().data + payload.value().size);
-}
 
 const fake::Bytes kOld = BytesOf("<old data/>");
 
@@ -32,11 +28,11 @@ protected:
 };
 
 TEST_F(SaveResourceToFileTest, ReplacesALongerFileWithExactlyThePayload) {
-    ASSERT_EQ(Payload().size(), 23698u);
+    ASSERT_EQ(matrix::Payload().size(), 23698u);
     fake::PutFile(kTarget, fake::Bytes(40000, 'x'), platform::kAttributeHidden);
     const std::uint64_t created = fake::CreationOf(kTarget);
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
-    EXPECT_EQ(fake::FileBytes(kTarget), Payload());
+    EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
     ExpectFolderHoldsOnly({kTarget});
     EXPECT_EQ(platform::ProbeFile(kTarget).attributes, platform::kAttributeHidden) << "attributes must survive";
     EXPECT_EQ(fake::CreationOf(kTarget), created) << "the creation time must survive";
@@ -70,7 +66,7 @@ TEST_F(SaveResourceToFileTest, RetriesARenameABusyFileRefuses) {
         fake::PutFile(kTarget, kOld);
         fake::RenameBusy(c.busy);
         EXPECT_EQ(SaveResourceToFile(101, u"CUSTOM", kTarget), c.saved) << c.busy << " busy";
-        EXPECT_EQ(fake::FileBytes(kTarget), c.saved ? Payload() : kOld) << c.busy << " busy";
+        EXPECT_EQ(fake::FileBytes(kTarget), c.saved ? matrix::Payload() : kOld) << c.busy << " busy";
         ExpectFolderHoldsOnly({kTarget});
         std::uint32_t waited = 0;
         for (std::uint32_t pause : fake::Pauses()) waited += pause;
@@ -84,7 +80,7 @@ TEST_F(SaveResourceToFileTest, RetriesARenameABusyFileRefuses) {
 TEST_F(SaveResourceToFileTest, CreatesAMissingTarget) {
     fake::AddFolder(kFolder);
     EXPECT_TRUE(SaveResourceToFile(101, u"custom", kTarget));
-    EXPECT_EQ(fake::FileBytes(kTarget), Payload());
+    EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
     ExpectFolderHoldsOnly({kTarget});
 }
 
@@ -159,7 +155,7 @@ TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
         fake::PutFile(names.back(), kOld);
     }
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
-    EXPECT_EQ(fake::FileBytes(kTarget), Payload());
+    EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
     ExpectFolderHoldsOnly(names);  // a leftover is not ours to overwrite or delete
 }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/fake_platform.h"
+#include "portable/fake_platform.h"
 
 constexpr std::uint32_t kCurrentUser = 0x80000001u;
 

@@ -3,6 +3,8 @@
 #include "registry/registry_api.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
+#include "tests/matrix/expected.h"
+#include "tests/matrix/payload.h"
 
 namespace {
 
@@ -11,11 +13,6 @@ using platform::MessageIcon;
 
 const char kSubKey[] = "Software\\Qd";
 const fake::Bytes kOld = BytesOf("<old data/>");
-
-fake::Bytes Payload() {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    return fake::Bytes(payload.value().data, payload.value().data + payload.value().size);
-}
 
 // One run: how the registry and the folder are set up, and what must follow.
 struct RunCase {
@@ -28,10 +25,10 @@ struct RunCase {
     const char* verTolAfter;            // null: still absent
 };
 
-const char16_t kNoUpdate[] = u"该版本无需更新.";
-const char16_t kAlready[] = u"已经更新，无需重复更新.";
-const char16_t kInstalled[] = u"成功更新至版本7.0.8.";
-const char16_t kFailed[] = u"更新失败.";
+const char16_t kNoUpdate[] = u"" EXPECTED_NOTHING_TO_UPDATE;
+const char16_t kAlready[] = u"" EXPECTED_ALREADY_UPDATED;
+const char16_t kInstalled[] = u"" EXPECTED_INSTALLED;
+const char16_t kFailed[] = u"" EXPECTED_FAILED;
 
 struct Expected {
     const char16_t* text;
@@ -68,7 +65,7 @@ TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
     EXPECT_EQ(fake::WindowLookups(), std::vector<std::u16string>{u"tolvar"});
 
     if (c.dataFile) {
-        EXPECT_EQ(fake::FileBytes(c.dataFile), c.outcome == UpdateOutcome::Installed ? Payload() : kOld);
+        EXPECT_EQ(fake::FileBytes(c.dataFile), c.outcome == UpdateOutcome::Installed ? matrix::Payload() : kOld);
     }
     const auto version = fake::GetValue(kCurrentUser, kSubKey, "VerTOL");
     if (c.verTolAfter) {
@@ -88,12 +85,12 @@ const char16_t kData[] = u"C:\\App\\unit.xml";
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, UpdateRunTest,
     ::testing::Values(
-        RunCase{"OlderVersionInstalls", "C:\\App", "7.0.7", kData, 0, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"TrailingBackslash", "C:\\App\\", "7.0.7", kData, kArchive, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"SameVersion", "C:\\App", "7.0.8", kData, 0, UpdateOutcome::AlreadyUpdated, "7.0.8"},
+        RunCase{"OlderVersionInstalls", "C:\\App", "7.0.7", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"TrailingBackslash", "C:\\App\\", "7.0.7", kData, kArchive, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"SameVersion", "C:\\App", EXPECTED_DATA_VERSION, kData, 0, UpdateOutcome::AlreadyUpdated, EXPECTED_DATA_VERSION},
         RunCase{"NewerVersion", "C:\\App", "7.1", kData, 0, UpdateOutcome::AlreadyUpdated, "7.1"},
-        RunCase{"OrdinalTenBeforeEight", "C:\\App", "7.0.10", kData, 0, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"ProperPrefixIsOlder", "C:\\App", "7.0", kData, 0, UpdateOutcome::Installed, "7.0.8"},
+        RunCase{"OrdinalTenBeforeEight", "C:\\App", "7.0.10", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"ProperPrefixIsOlder", "C:\\App", "7.0", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
         RunCase{"LowerCaseSortsAfterDigits", "C:\\App", "a", kData, 0, UpdateOutcome::AlreadyUpdated, "a"},
         RunCase{"MissingVersionReadsAsSentinel", "C:\\App", nullptr, kData, 0, UpdateOutcome::AlreadyUpdated,
                 nullptr},
@@ -157,7 +154,7 @@ TEST_F(FakePlatformTest, AGbkFolderNameReachesTheFile) {
     fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
     fake::PutFile(u"D:\\工程\\unit.xml", kOld);
     EXPECT_EQ(app::UpdateRun(), UpdateOutcome::Installed);
-    EXPECT_EQ(fake::FileBytes(u"D:\\工程\\unit.xml"), Payload());
+    EXPECT_EQ(fake::FileBytes(u"D:\\工程\\unit.xml"), matrix::Payload());
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "tests/e2e/driver.h"
+#include "tests/driver/driver.h"
 
 namespace {
 
@@ -85,13 +85,6 @@ int UpdateRun(const std::wstring& exe, const std::wstring& payloadFile, const st
     return g_failures == 0 ? 0 : 1;
 }
 
-bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value) {
-    const std::size_t length = std::wcslen(name);
-    if (std::wcsncmp(argument, name, length) != 0) return false;
-    value = WindowsPath(argument + length);
-    return true;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -103,6 +96,7 @@ int wmain(int argc, wchar_t** argv) {
             !Option(argv[i], L"--work=", work))
             open = open || Option(argv[i], L"--open", unused);
     }
+    exe = WindowsPath(exe), payload = WindowsPath(payload), work = WindowsPath(work);
     if (!exe.empty() && open) return OpenOnly(exe);
     if (!exe.empty() && !payload.empty() && !work.empty()) return UpdateRun(exe, payload, work);
     std::printf("usage: run_update --exe=UpDate.exe (--open | --payload=FILE --work=FOLDER)\n");

@@ -11,6 +11,7 @@
 #include "catalogue.h"
 #include "resources/resource_access.h"
 #include "resources/resource_access_win32.h"
+#include "tests/matrix/expected.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ TEST(Catalogue, StringsInChinese) {
         ASSERT_TRUE(loaded.ok()) << id;
         EXPECT_EQ(loaded.value(), text) << id;
     }
-    EXPECT_EQ(resources::LoadStringResource(101).value(), u"7.0.8");
+    EXPECT_EQ(resources::LoadStringResource(101).value(), u"" EXPECTED_DATA_VERSION);
     EXPECT_EQ(resources::LoadStringResource(103).value(), u"该更新程序，纠正了单位换算中的某些数据错误。");
     EXPECT_FALSE(resources::LoadStringResource(106).ok());
 }

@@ -10,13 +10,14 @@
 #include "app/update_run.h"
 #include "tests/matrix/fault_matrix.h"
 #include "win_test_support.h"
+#include "tests/matrix/expected.h"
 
 namespace {
 
 using namespace wintest;
 using matrix::Outcome;
 
-const std::string kCarried = "7.0.8";
+const std::string kCarried = EXPECTED_DATA_VERSION;
 const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutunits version=\"7.0.7\"/>");
 
 // A registry value as stored: its type and its bytes, where "%F" stands for
@@ -104,9 +105,9 @@ std::vector<WineCase> AllCases() {
         // The last byte is taken for the terminator: here it is the separator.
         Named("PathTolBinaryUnterminated", [](WineCase& c) { c.pathTol = Stored{REG_BINARY, "%F\\"}, c.expected = Outcome::Installed; }),
         Named("PathTolDword", [&](WineCase& c) { c.pathTol = Stored{REG_DWORD, std::string("\x07\0\0\0", 4)}, c.expected = any; }),
-        Named("VerTolExpandSz", [](WineCase& c) { c.verTol = Stored{REG_EXPAND_SZ, std::string("7.0.8\0", 6)}, c.expected = Outcome::AlreadyUpdated; }),
+        Named("VerTolExpandSz", [](WineCase& c) { c.verTol = Stored{REG_EXPAND_SZ, std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION)}, c.expected = Outcome::AlreadyUpdated; }),
         Named("VerTolMultiSz", [](WineCase& c) { c.verTol = Stored{REG_MULTI_SZ, std::string("7.0.9\0\0", 7)}, c.expected = Outcome::AlreadyUpdated; }),
-        Named("VerTolBinaryUnterminated", [](WineCase& c) { c.verTol = Stored{REG_BINARY, "7.0.8"}, c.expected = Outcome::Installed; }),
+        Named("VerTolBinaryUnterminated", [](WineCase& c) { c.verTol = Stored{REG_BINARY, EXPECTED_DATA_VERSION}, c.expected = Outcome::Installed; }),
         Named("VerTolDword", [](WineCase& c) { c.verTol = Stored{REG_DWORD, std::string("\x08\0\0\0", 4)}, c.expected = Outcome::Installed; }),
         Named("PathTolEmbeddedNul", [](WineCase& c) { c.pathTol = Stored{REG_SZ, std::string("%F\0C:\\elsewhere\0", 16)}, c.expected = Outcome::Installed; }),
         Named("VerTolEmbeddedNul", [](WineCase& c) { c.verTol = Stored{REG_SZ, std::string("7.0.7\0" "9.9\0", 10)}, c.expected = Outcome::Installed; }),

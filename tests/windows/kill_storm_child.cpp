@@ -20,6 +20,7 @@
 #include "platform/message_box.h"
 #include "registry/RegEditor.h"
 #include "resources/resource_access.h"
+#include "tests/matrix/expected.h"
 
 namespace platform {
 void ShowMessage(const std::u16string&, const std::u16string&, MessageIcon) {}
@@ -50,7 +51,7 @@ bool RemoveThenRename(const std::u16string& target) {
 bool ControlInstall() {
     const auto folder = registry::ReadStringValue(kQd, u"PathTOL");
     if (!folder.ok()) return false;
-    return RemoveThenRename(folder.value() + u"\\unit.xml") && registry::WriteStringValue(kQd, u"VerTOL", u"7.0.8");
+    return RemoveThenRename(folder.value() + u"\\unit.xml") && registry::WriteStringValue(kQd, u"VerTOL", u"" EXPECTED_DATA_VERSION);
 }
 
 bool Signal(const wchar_t* name) {

@@ -12,13 +12,14 @@
 
 #include "tests/matrix/fault_matrix.h"
 #include "win_test_support.h"
+#include "tests/matrix/expected.h"
 
 namespace {
 
 using namespace wintest;
 
 const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutunits version=\"7.0.7\"/>\r\n");
-const Bytes kCarriedVersion = BytesOf(std::string("7.0.8\0", 6));
+const Bytes kCarriedVersion = BytesOf(std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION));  // with its terminator
 constexpr std::size_t kKills = 300;
 constexpr DWORD kWaitMs = 60000;
 

@@ -4,6 +4,7 @@
 #include "platform/file_system.h"
 #include "resources/Update.h"
 #include "win_test_support.h"
+#include "tests/matrix/expected.h"
 
 namespace {
 
@@ -159,7 +160,8 @@ std::string Expand(const char* text, const std::wstring& folder) {
     return out;
 }
 
-const std::u16string kTexts[] = {u"该版本无需更新.", u"已经更新，无需重复更新.", u"成功更新至版本7.0.8.", u"更新失败."};
+const std::u16string kTexts[] = {u"" EXPECTED_NOTHING_TO_UPDATE, u"" EXPECTED_ALREADY_UPDATED, u"" EXPECTED_INSTALLED,
+                                  u"" EXPECTED_FAILED};
 
 TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     const RunCase& c = GetParam();
@@ -197,11 +199,11 @@ constexpr DWORD kNoFile = ~0u;
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, UpdateRunTest,
     ::testing::Values(
-        RunCase{"Installs", "%F", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"PrefixIsOlder", "%F", "7.0", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, "7.0.8"},
-        RunCase{"SameVersion", "%F", "7.0.8", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, "7.0.8"},
+        RunCase{"Installs", "%F", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"PrefixIsOlder", "%F", "7.0", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"SameVersion", "%F", EXPECTED_DATA_VERSION, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, EXPECTED_DATA_VERSION},
         RunCase{"NoVersion", "%F", nullptr, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, nullptr},
         RunCase{"NoDataFile", "%F", "7.0.7", kNoFile, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"Hidden", "%F", "7.0.7", FILE_ATTRIBUTE_HIDDEN, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
@@ -250,7 +252,7 @@ TEST_F(UpdateRunTest, AMissingKeyNeedsNoUpdate) {
     DeleteQdKey();
     EXPECT_EQ(app::UpdateRun(), UpdateOutcome::NoUpdateNeeded);
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0].text, u"该版本无需更新.");
+    EXPECT_EQ(Boxes()[0].text, u"" EXPECTED_NOTHING_TO_UPDATE);
 }
 
 }  // namespace

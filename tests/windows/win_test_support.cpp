@@ -129,13 +129,6 @@ bool ReadFileBytes(const std::wstring& path, Bytes& bytes) {
     return ok && read == bytes.size();
 }
 
-Bytes Payload() {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    EXPECT_TRUE(payload.ok());
-    if (!payload.ok()) return {};
-    return Bytes(payload.value().data, payload.value().data + payload.value().size);
-}
-
 ChildProcess::ChildProcess(const wchar_t* program, const std::wstring& arguments, HANDLE ready) {
     wchar_t self[MAX_PATH];
     const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));

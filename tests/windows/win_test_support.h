@@ -12,6 +12,7 @@
 
 #include "names_in.h"
 #include "platform/message_box.h"
+#include "tests/matrix/payload.h"
 
 namespace wintest {
 
@@ -50,7 +51,7 @@ private:
 
 void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 bool ReadFileBytes(const std::wstring& path, Bytes& bytes);
-Bytes Payload();  // resource CUSTOM 101 of this program
+using matrix::Payload;  // resource CUSTOM 101 of this program
 std::u16string U16(const std::wstring& text);
 
 // Each test starts with an empty Software\Qd key and no recorded boxes.

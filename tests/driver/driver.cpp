@@ -1,9 +1,10 @@
-#include "tests/e2e/driver.h"
+#include "tests/driver/driver.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "tests/windows/names_in.h"
 
@@ -102,6 +103,13 @@ HKEY OpenProductKey(REGSAM access) {
 
 const Options& GetOptions() { return g_options; }
 void SetOptions(const Options& options) { g_options = options; }
+
+bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value) {
+    const std::size_t length = std::wcslen(name);
+    if (std::wcsncmp(argument, name, length) != 0) return false;
+    value = argument + length;
+    return true;
+}
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "tests/e2e/probe.h"
+#include "tests/driver/probe.h"
 
 #include <cstdint>
 #include <memory>
@@ -44,6 +44,10 @@ bool WaitFor(Condition done, DWORD timeoutMs = SettleBoundMs()) {
         Sleep(20);
     }
 }
+
+// A command-line option "NAME=VALUE" (or a bare flag when `name` has no
+// "="): true, with what follows the name in `value`, when `argument` is it.
+bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value);
 
 std::string Utf8(const std::wstring& text);
 std::wstring WindowsPath(const std::wstring& path);  // a Unix path becomes its Z: path

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "platform/elevation.h"
-#include "platform/fake_platform.h"
+#include "portable/fake_platform.h"
 #include "platform/file_system.h"
 #include "platform/known_folders.h"
 #include "platform/system_error.h"

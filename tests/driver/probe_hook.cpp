@@ -2,7 +2,7 @@
 // window thread is sent the probe message, the hook reads the font and the
 // icons of the window the message was sent to and writes them to the shared
 // reply block.
-#include "tests/e2e/probe.h"
+#include "tests/driver/probe.h"
 
 namespace {
 

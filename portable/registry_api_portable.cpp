@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "platform/fake_platform.h"
+#include "portable/fake_platform.h"
 #include "registry/registry_api.h"
 
 namespace {
