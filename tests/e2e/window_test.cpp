@@ -49,6 +49,14 @@ void ExpectLayout(const Form& form, const Layout& expected) {
     EXPECT_EQ(BoxOf(RectInClient(form.image1, form.window)), expected.image1) << "Image1";
 }
 
+// The window sizes its client area before it moves the controls, the picture
+// last: a layout read as soon as the width changed can catch it half done.
+bool LaidOutAs(const Form& form, const Layout& expected) {
+    RECT client;
+    GetClientRect(form.window, &client);
+    return client.right == expected.clientWidth && BoxOf(RectInClient(form.image1, form.window)) == expected.image1;
+}
+
 // A system metric as it is at `dpi` (GetSystemMetricsForDpi, Windows 10 and Wine).
 int MetricAt(int index, UINT dpi) {
     using MetricForDpi = int(WINAPI*)(int, UINT);
@@ -178,21 +186,13 @@ TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
     const UINT other = GetOptions().dpi == 96 ? 144 : 96;
     const Layout& expected = *LayoutAt(other);
     PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(other, other), 0);
-    EXPECT_TRUE(WaitFor([&] {
-        RECT client;
-        GetClientRect(form_.window, &client);
-        return client.right == expected.clientWidth;
-    }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return LaidOutAs(form_, expected); }, 10000));
     ExpectLayout(form_, expected);
     ExpectFont(form_.command1, expected.fontHeight, "Command1");
     ExpectFont(form_.label1, expected.fontHeight, "Label1");
 
     PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(GetOptions().dpi, GetOptions().dpi), 0);
-    EXPECT_TRUE(WaitFor([&] {
-        RECT client;
-        GetClientRect(form_.window, &client);
-        return client.right == layout_->clientWidth;
-    }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return LaidOutAs(form_, *layout_); }, 10000));
     ExpectLayout(form_, *layout_);
 }
 
