@@ -16,6 +16,9 @@ if(UPDATE_FUZZ)
 endif()
 add_compile_options(-Wall -Wextra -Werror)
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti)
+function(update_product_code target)
+  target_compile_options(${target} PRIVATE ${UPDATE_PRODUCT_FLAGS})
+endfunction()
 
 update_embed_payload("${UPDATE_GENERATED_DIR}/payload_data.cpp")
 add_library(update_platform STATIC
