@@ -146,12 +146,15 @@ std::optional<Sample> RunWindowProgram(const std::wstring& exe, const std::wstri
 }
 
 // One run of the patcher in `folder`: start it and wait for its box, which
-// it shows by itself; it ends when the box is dismissed.
+// it shows by itself; it ends when the box is dismissed. It first waits for
+// input in the box, so, as with the window programs, the system says when
+// rather than polling competing with the start.
 std::optional<Sample> RunPatcher(const std::wstring& exe, const std::wstring& folder) {
     Sample sample;
     e2e::App app;
     const double started = NowMs();
     if (!app.Start(exe, folder)) return std::nullopt;
+    WaitForInputIdle(app.process(), e2e::kStartMs);
     const HWND box = WaitForBox(app);
     sample.launchMs = NowMs() - started;
     if (!box) {
