@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Reads a link map made of the shapes GNU ld writes and checks what each
 line is counted as; then, given a real map, that the bytes it places add up
 to no more than the exe less its resources.
@@ -63,10 +63,9 @@ def check_shapes():
 
 def check_real(map_path, exe):
     sys.path.insert(0, str(here.parent / "tests" / "release"))
-    from pe_file import PeFile
-    pe = PeFile(exe)
+    import pe_file
     placed = sum(link_map.contributions(pathlib.Path(map_path).read_text(errors="replace")).values())
-    less_resources = len(pe.bytes) - sum(len(r.data) for r in pe.resources())
+    less_resources = pathlib.Path(exe).stat().st_size - sum(len(r.data) for r in pe_file.resources(pe_file.load(exe)))
     if not 0 < placed <= less_resources:
         return [f"{map_path}: {placed:,} bytes placed, but the exe less its resources is {less_resources:,}"]
     return []

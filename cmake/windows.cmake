@@ -47,7 +47,11 @@ function(update_product_code target)
   target_compile_options(${target} PRIVATE ${UPDATE_PRODUCT_FLAGS} -flto -ffat-lto-objects)
 endfunction()
 
+# Each build runs its programs in a Wine prefix of its own. The 64-bit
+# build's prefix never runs a 32-bit program (scripts/lib/wine.sh).
 set(UPDATE_WINE_PREFIX "${PROJECT_BINARY_DIR}/wineprefix")
+math(EXPR UPDATE_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+set(UPDATE_WINE_ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" "UPDATE_WINE_BITS=${UPDATE_BITS}")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run")
 
 # The platform layer every Windows program shares; the message box is kept
@@ -96,10 +100,12 @@ endfunction()
 # Runs a Windows test program as one CTest test under Wine.
 function(update_add_wine_test name)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" TIMEOUT 2400)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${UPDATE_WINE_ENVIRONMENT}" TIMEOUT 2400)
 endfunction()
 
-# GoogleTest built from the Debian sources with the cross toolchain.
+# GoogleTest built from its sources with the cross toolchain (Debian's
+# package googletest puts them in /usr/src/googletest).
+set(UPDATE_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source folder, built for Windows")
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+add_subdirectory("${UPDATE_GOOGLETEST_SOURCE_DIR}" "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)

@@ -17,6 +17,7 @@ struct FileEntry {
     Bytes bytes;
     std::uint32_t attributes = 0;
     bool locked = false;
+    std::uint64_t created = 0;
 };
 
 struct OpenFile {
@@ -34,6 +35,10 @@ struct State {
     std::set<OpenFile*> open;
     bool killed = false;
     std::uint32_t processId = 4242;
+    std::uint64_t nextCreated = 1;
+    int busyRenames = 0;
+    std::vector<std::uint32_t> pauses;
+    std::vector<std::u16string> journal;
 };
 
 State& S() {
@@ -114,7 +119,12 @@ void AddFolder(const std::u16string& path) {
 
 void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes) {
     AddFolder(ParentOf(path));
-    S().files[Normalise(path)] = FileEntry{path, bytes, attributes, false};
+    S().files[Normalise(path)] = FileEntry{path, bytes, attributes, false, S().nextCreated++};
+}
+
+std::uint64_t CreationOf(const std::u16string& path) {
+    const FileEntry* entry = Find(path);
+    return entry ? entry->created : 0;
 }
 
 std::optional<Bytes> FileBytes(const std::u16string& path) {
@@ -136,6 +146,10 @@ void SetLocked(const std::u16string& path, bool locked) {
 }
 
 void FailNext(FileOp op, std::size_t bytesBeforeFailure) { S().faults[op] = bytesBeforeFailure; }
+
+void RenameBusy(int times) { S().busyRenames = times; }
+std::vector<std::uint32_t>& Pauses() { return S().pauses; }
+std::vector<std::u16string>& FileJournal() { return S().journal; }
 
 void BeforeNext(FileOp op, std::function<void()> action) { S().before[op] = std::move(action); }
 
@@ -210,7 +224,8 @@ UniqueFile CreateNewFile(const std::u16string& path) {
     if (fake::Interrupted(FileOp::CreateNew) || fake::IsInvalidName(path) || S().files.count(key) ||
         S().folders.count(key) || !fake::FolderExists(fake::ParentOf(key)))
         return UniqueFile();
-    S().files[key] = fake::FileEntry{path, {}, 0, true};
+    S().files[key] = fake::FileEntry{path, {}, 0, true, S().nextCreated++};
+    S().journal.push_back(u"create " + path);
     auto* file = new fake::OpenFile{key};
     S().open.insert(file);
     return UniqueFile(file);
@@ -229,42 +244,36 @@ bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t siz
 
 bool FlushFile(const UniqueFile&) { return !fake::Interrupted(FileOp::Flush); }
 
-ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16string& replacement,
-                                  const std::u16string& backup) {
-    const std::u16string targetKey = fake::Normalise(target);
-    const std::u16string replacementKey = fake::Normalise(replacement);
-    fake::FileEntry* old = fake::Find(target);
-    fake::FileEntry* fresh = fake::Find(replacement);
-    if (fake::Interrupted(FileOp::Replace) || !old || !fresh || old->locked || fresh->locked ||
-        fake::Find(backup))
-        return ReplaceStatus::NothingChanged;
-    fake::FileEntry moved = *old;
-    moved.name = backup;
-    S().files[fake::Normalise(backup)] = moved;
-    if (fake::TakeFault(FileOp::ReplaceLosingTarget)) {
-        S().files.erase(targetKey);
-        return ReplaceStatus::TargetInBackup;
-    }
-    fake::FileEntry swapped = *fresh;
-    swapped.name = old->name;
-    swapped.attributes = old->attributes;  // the replaced file's attributes are kept
-    S().files[targetKey] = swapped;
-    S().files.erase(replacementKey);
-    return ReplaceStatus::Replaced;
+bool CopyTraits(const std::u16string& model, const std::u16string& file) {
+    const fake::FileEntry* from = fake::Find(model);
+    fake::FileEntry* to = fake::Find(file);
+    if (fake::Interrupted(FileOp::CopyTraits) || !from || !to) return false;
+    to->attributes = from->attributes & ~static_cast<std::uint32_t>(kAttributeReadOnly);
+    to->created = from->created;
+    S().journal.push_back(u"traits " + model + u" -> " + file);
+    return true;
 }
 
-bool MoveNewFile(const std::u16string& from, const std::u16string& to) {
-    fake::FileEntry* source = fake::Find(from);
+RenameStatus RenameOver(const std::u16string& from, const std::u16string& to) {
+    const fake::FileEntry* source = fake::Find(from);
+    const fake::FileEntry* target = fake::Find(to);
     const std::u16string toKey = fake::Normalise(to);
-    if (fake::Interrupted(FileOp::Move) || !source || source->locked || S().files.count(toKey) ||
+    if (fake::Interrupted(FileOp::Rename) || !source || S().folders.count(toKey) ||
         !fake::FolderExists(fake::ParentOf(toKey)))
-        return false;
+        return RenameStatus::Refused;
+    if (S().busyRenames > 0 || source->locked || (target && target->locked)) {
+        if (S().busyRenames > 0) --S().busyRenames;
+        return RenameStatus::Busy;
+    }
     fake::FileEntry moved = *source;
     moved.name = to;
     S().files.erase(fake::Normalise(from));
-    S().files[toKey] = moved;
-    return true;
+    S().files[toKey] = moved;  // the old file, if any, goes in the same step
+    S().journal.push_back(u"rename " + from + u" -> " + to);
+    return RenameStatus::Renamed;
 }
+
+void Pause(std::uint32_t milliseconds) { S().pauses.push_back(milliseconds); }
 
 bool RemoveFile(const std::u16string& path) {
     if (fake::Interrupted(FileOp::Remove)) return false;
@@ -273,6 +282,7 @@ bool RemoveFile(const std::u16string& path) {
         (entry->attributes & kAttributeReadOnly))
         return false;
     S().files.erase(fake::Normalise(path));
+    S().journal.push_back(u"remove " + path);
     return true;
 }
 

@@ -35,10 +35,16 @@ std::optional<Bytes> FileBytes(const std::u16string& path);
 std::vector<std::u16string> FilesIn(const std::u16string& folder);  // names as stored
 void SetLocked(const std::u16string& path, bool locked);  // held open by another program, no sharing
 
-enum class FileOp { CreateNew, Write, Flush, Close, Replace, ReplaceLosingTarget, Move, Remove };
-// The next call of `op` fails (ReplaceLosingTarget: the next replace fails after
-// moving the old file to the backup name). Writes fail after `bytesBeforeFailure`.
+std::uint64_t CreationOf(const std::u16string& path);  // a stamp, unique to each file made
+
+enum class FileOp { CreateNew, Write, Flush, Close, CopyTraits, Rename, Remove };
+// The next call of `op` fails. Writes fail after `bytesBeforeFailure`.
 void FailNext(FileOp op, std::size_t bytesBeforeFailure = 0);
+// The next `times` renames find a file busy, as when a scanner holds it.
+void RenameBusy(int times);
+std::vector<std::uint32_t>& Pauses();  // every pause asked for, in ms; none really waits
+// Every call that changed a file, in order: "rename FROM -> TO", "remove PATH", ...
+std::vector<std::u16string>& FileJournal();
 // Runs `action` once, at the start of the next call of `op`, before the call
 // does anything: another program deleting a folder, or the process dying.
 void BeforeNext(FileOp op, std::function<void()> action);

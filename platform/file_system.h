@@ -1,5 +1,6 @@
 // The file operations the update needs: an existence probe and the pieces of
-// a durable replace (a new file, written, flushed, closed, then swapped in).
+// a durable replace (a new file, written, flushed, closed, given the old
+// file's traits, then renamed over it).
 //
 // Paths are UTF-16 and may be relative to the current directory. Every call
 // reports failure through its result and leaves GetLastError as the failing
@@ -51,19 +52,26 @@ bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t siz
 // Pushes the written bytes to the disk; false when the system could not.
 bool FlushFile(const UniqueFile& file);
 
-enum class ReplaceStatus {
-    Replaced,           // `target` now holds the replacement's bytes; `backup` holds the old file
-    NothingChanged,     // target and replacement are as they were; no backup exists
-    TargetInBackup,     // the old target was moved to `backup` and nothing took its place
+// Gives the closed file `file` what users and programs notice of the existing
+// file `model`: its attributes, its creation time, and its access-control
+// list when that has entries of its own (entries inherited from the folder
+// come to any new file in it by themselves). `model` is only read. False when
+// any of them could not be copied; `file` may then hold some of them.
+bool CopyTraits(const std::u16string& model, const std::u16string& file);
+
+enum class RenameStatus {
+    Renamed,  // `to` is now the file that was `from`
+    Busy,     // another program holds either file for now (a scanner, an indexer); nothing changed
+    Refused,  // any other failure; nothing changed
 };
 
-// Swaps `replacement` in for the existing `target` in one step, keeping the
-// target's attributes, security and creation time, and moving the old file to `backup`.
-ReplaceStatus ReplaceExistingFile(const std::u16string& target, const std::u16string& replacement,
-                                  const std::u16string& backup);
+// Renames `from` to `to` in one step, replacing a file at `to` if there is
+// one, and writes the change through to the disk. At no instant is there no
+// file at `to` when there was one before.
+RenameStatus RenameOver(const std::u16string& from, const std::u16string& to);
 
-// Renames `from` to `to`, which must not exist; written through to the disk.
-bool MoveNewFile(const std::u16string& from, const std::u16string& to);
+// Waits about `milliseconds` before the caller tries again.
+void Pause(std::uint32_t milliseconds);
 
 // Removes a file; false when it could not be removed (including when it is absent).
 bool RemoveFile(const std::u16string& path);

@@ -11,11 +11,11 @@ using platform::FileAttribute;
 using platform::ProbeStatus;
 
 // A name next to `path`, in its folder, that no other run of the program uses:
-// "<path>.<pid>-<n>.<suffix>".
-std::u16string SiblingName(const std::u16string& path, const char16_t* suffix) {
+// "<path>.<pid>-<n>.new".
+std::u16string TemporaryName(const std::u16string& path) {
     static std::uint32_t counter = 0;
     using platform::Decimal;
-    return path + u'.' + Decimal(platform::CurrentProcessId()) + u'-' + Decimal(++counter) + u'.' + suffix;
+    return path + u'.' + Decimal(platform::CurrentProcessId()) + u'-' + Decimal(++counter) + u".new";
 }
 
 bool TargetRefusesWrites(const platform::FileProbe& probe) {
@@ -29,7 +29,7 @@ bool TargetRefusesWrites(const platform::FileProbe& probe) {
 platform::UniqueFile CreateTemporary(const std::u16string& target, std::u16string& name) {
     constexpr int kAttempts = 1000;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = SiblingName(target, u"new");
+        name = TemporaryName(target);
         platform::UniqueFile file = platform::CreateNewFile(name);
         if (file.valid() || platform::ProbeFile(name).status != ProbeStatus::Found) return file;
     }
@@ -47,20 +47,30 @@ bool WriteDurably(const std::u16string& target, const Bytes& bytes, std::u16stri
     return false;
 }
 
-// Puts `temp` in place of the existing `target`; the old file is kept under a
-// backup name until the swap is known to have worked.
-bool SwapIn(const std::u16string& temp, const std::u16string& target) {
-    const std::u16string backup = SiblingName(target, u"old");
-    switch (platform::ReplaceExistingFile(target, temp, backup)) {
-        case platform::ReplaceStatus::Replaced:
-            platform::RemoveFile(backup);
-            return true;
-        case platform::ReplaceStatus::TargetInBackup:
-            platform::MoveNewFile(backup, target);
-            break;
-        case platform::ReplaceStatus::NothingChanged:
-            break;
+// Renames `temp` over `target`. A file just written is often opened for a
+// moment by a virus scanner or the search indexer, which makes the rename
+// fail as busy; such a hold passes within a fraction of a second, so the
+// rename is tried again for about half a second before giving up.
+bool RenameIntoPlace(const std::u16string& temp, const std::u16string& target) {
+    constexpr int kRetries = 5;
+    constexpr std::uint32_t kPauseMs = 100;
+    for (int retry = 0;; ++retry) {
+        switch (platform::RenameOver(temp, target)) {
+            case platform::RenameStatus::Renamed: return true;
+            case platform::RenameStatus::Refused: return false;
+            case platform::RenameStatus::Busy: break;
+        }
+        if (retry == kRetries) return false;
+        platform::Pause(kPauseMs);
     }
+}
+
+// Gives `temp` the traits of the existing `target` and renames it over it.
+// A trait that cannot be copied fails the save with the target untouched:
+// a data file that silently lost its attributes or its own permissions
+// could be hidden from, or shut out, the people and programs that use it.
+bool SwapIn(const std::u16string& temp, const std::u16string& target, bool targetExists) {
+    if ((!targetExists || platform::CopyTraits(target, temp)) && RenameIntoPlace(temp, target)) return true;
     platform::RemoveFile(temp);
     return false;
 }
@@ -77,12 +87,7 @@ bool SaveResourceToFile(std::uint16_t id, const std::u16string& typeName, const 
     std::u16string temp;
     if (!WriteDurably(path, payload.value(), temp)) return false;
 
-    if (target.status == ProbeStatus::Absent) {
-        if (platform::MoveNewFile(temp, path)) return true;
-        platform::RemoveFile(temp);
-        return false;
-    }
-    return SwapIn(temp, path);
+    return SwapIn(temp, path, target.status == ProbeStatus::Found);
 }
 
 }  // namespace resources

@@ -48,7 +48,7 @@ double NowMs() {
 
 // Polls every millisecond for what `find` looks for.
 template <class Find>
-HWND WaitForWindow(Find find, DWORD timeoutMs = e2e::kWaitMs) {
+HWND WaitForWindow(Find find, DWORD timeoutMs = e2e::SettleBoundMs()) {
     const double deadline = NowMs() + timeoutMs;
     for (;;) {
         if (const HWND window = find()) return window;
@@ -76,8 +76,8 @@ HWND VisibleMainWindow(DWORD threadId) {
 // process's windows is a request to the wineserver the starting program
 // needs too. Polls only if it went idle before showing its window.
 HWND WaitForStartUp(const e2e::App& app) {
-    if (WaitForInputIdle(app.process(), e2e::kStartMs) != 0) return nullptr;
-    return WaitForWindow([&] { return VisibleMainWindow(app.threadId()); }, e2e::kStartMs);
+    if (WaitForInputIdle(app.process(), e2e::StartBoundMs()) != 0) return nullptr;
+    return WaitForWindow([&] { return VisibleMainWindow(app.threadId()); }, e2e::StartBoundMs());
 }
 
 HWND ChildButton(HWND parent, const wchar_t* caption) {
@@ -154,7 +154,7 @@ std::optional<Sample> RunPatcher(const std::wstring& exe, const std::wstring& fo
     e2e::App app;
     const double started = NowMs();
     if (!app.Start(exe, folder)) return std::nullopt;
-    WaitForInputIdle(app.process(), e2e::kStartMs);
+    WaitForInputIdle(app.process(), e2e::StartBoundMs());
     const HWND box = WaitForBox(app);
     sample.launchMs = NowMs() - started;
     if (!box) {
@@ -185,7 +185,7 @@ bool Installed(const Sample& sample, const std::wstring& folder, const std::vect
 }
 
 // The floor of an install: the payload written to a new file beside the old
-// one, flushed to the disk, and swapped in with one call.
+// one, flushed to the disk, and renamed over it.
 std::optional<double> DurableWriteMs(const std::wstring& folder, const std::vector<char>& payload,
                                      const std::vector<char>& oldTable) {
     e2e::RemoveTree(folder);
@@ -198,7 +198,8 @@ std::optional<double> DurableWriteMs(const std::wstring& folder, const std::vect
     DWORD written = 0;
     const bool ok = WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr) &&
                     written == payload.size() && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !ok || !ReplaceFileW(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr))
+    if (!CloseHandle(file) || !ok || 
+        !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return std::nullopt;
     const double elapsed = NowMs() - started;
 

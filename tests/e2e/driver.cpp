@@ -121,7 +121,7 @@ std::wstring WindowsPath(const std::wstring& path) {
 std::string WindowText(HWND window) {
     wchar_t text[1024] = {};
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kWaitMs, &length))
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, SettleBoundMs(), &length))
         return "<no answer>";
     return Utf8(std::wstring(text, length));
 }
@@ -204,7 +204,7 @@ App::~App() {
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
         std::printf("  UpDate.exe was still running at the end of the case; killed\n");
         TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, kWaitMs);
+        WaitForSingleObject(process_, SettleBoundMs());
     }
     CloseHandle(process_);
 }
@@ -220,6 +220,7 @@ bool App::Start(const std::wstring& exe, const std::wstring& folder) {
         return false;
     }
     CloseHandle(created.hThread);
+    startedAt_ = GetTickCount64();
     process_ = created.hProcess;
     processId_ = created.dwProcessId;
     threadId_ = created.dwThreadId;
@@ -256,6 +257,30 @@ void EndSharedApp() {
     g_sharedApp = nullptr;
 }
 
+void AbandonSharedApp() {
+    delete g_sharedApp;  // kills it if it still runs
+    g_sharedApp = nullptr;
+}
+
+namespace {
+DWORD g_startupMs = 0;  // 0 until the first start is timed
+
+DWORD Clamp(ULONGLONG value, DWORD low, DWORD high) {
+    return static_cast<DWORD>(value < low ? low : value > high ? high : value);
+}
+}  // namespace
+
+void NoteStartup(DWORD elapsedMs) {
+    if (g_startupMs != 0) return;
+    g_startupMs = elapsedMs ? elapsedMs : 1;
+    std::printf("  the first UpDate.exe took %lu ms to show its window: waits allow up to %lu ms for a start, "
+                "%lu ms for an answer\n", static_cast<unsigned long>(g_startupMs),
+                static_cast<unsigned long>(StartBoundMs()), static_cast<unsigned long>(SettleBoundMs()));
+}
+
+DWORD StartBoundMs() { return g_startupMs ? Clamp(4ull * g_startupMs + 10000, 30000, 300000) : 300000; }
+DWORD SettleBoundMs() { return g_startupMs ? Clamp(g_startupMs + 10000ull, 10000, 120000) : 120000; }
+
 bool App::WaitForForm(Form& form) {
     const bool found = WaitFor([&] {
         form = Form();
@@ -270,8 +295,9 @@ bool App::WaitForForm(Form& form) {
             if (kind == "Static" && (style & SS_TYPEMASK) == SS_LEFT) form.label1 = child;
         }
         return form.command1 && form.command2 && form.label1 && form.image1;
-    }, kStartMs);
+    }, StartBoundMs());
     if (!found) std::printf("  no window \"Tolvar Update\" with its four controls appeared\n");
+    if (found) NoteStartup(static_cast<DWORD>(GetTickCount64() - startedAt_));
     return found;
 }
 
@@ -302,7 +328,7 @@ std::unique_ptr<ProbeReply> ProbeWindow(DWORD threadId, HWND window) {
         std::memset(shared, 0, sizeof *shared);
         if (const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, probe, threadId)) {
             DWORD_PTR ignored = 0;
-            SendMessageTimeoutW(window, RegisterWindowMessageW(kProbeMessage), 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &ignored);
+            SendMessageTimeoutW(window, RegisterWindowMessageW(kProbeMessage), 0, 0, SMTO_ABORTIFHUNG, SettleBoundMs(), &ignored);
             UnhookWindowsHookEx(hook);
         }
         if (shared->answered) reply.reset(new ProbeReply(*shared));
@@ -348,7 +374,7 @@ const char* IconName(Icon icon) {
 
 std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, bool readIcon) {
     MessageBoxSeen box;
-    if (!WaitFor([&] { return (box.window = FindProcessWindow(processId, L"#32770", nullptr)) != nullptr; }, kStartMs)) {
+    if (!WaitFor([&] { return (box.window = FindProcessWindow(processId, L"#32770", nullptr)) != nullptr; }, StartBoundMs())) {
         std::printf("  no message box appeared\n");
         return std::nullopt;
     }
@@ -359,7 +385,7 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, bool readIcon) 
     box.owner = GetWindow(box.window, GW_OWNER);
     box.ownerEnabled = box.owner && IsWindowEnabled(box.owner);
     // Give the box time to paint its icon.
-    if (readIcon) WaitFor([&] { return (box.icon = IconShown(box.window)) != Icon::Other; }, 20000);
+    if (readIcon) WaitFor([&] { return (box.icon = IconShown(box.window)) != Icon::Other; });
     return box;
 }
 

@@ -24,14 +24,18 @@ struct Options {
 const Options& GetOptions();
 void SetOptions(const Options& options);
 
-// Bounds of the waits. Starting a 32-bit Wine process can take a minute on
-// a machine that emulates x86-32; what a running program does takes seconds.
-constexpr DWORD kStartMs = 180000;
-constexpr DWORD kWaitMs = 60000;
+// Bounds of the waits, scaled to the machine. The first UpDate.exe of a run
+// is timed from its start to its window: a machine that slows that start (an
+// emulated x86-32 takes a minute) slows all the program does, so "started",
+// "the box appeared" and "the layout settled" are allowed a multiple of it.
+// Until a start has been timed, the bounds are those of the slowest machine.
+DWORD StartBoundMs();   // a program's start, up to its window
+DWORD SettleBoundMs();  // what a running program does in answer to input
+void NoteStartup(DWORD elapsedMs);  // the first start timed sets the pace
 
 // Polls `done` until it holds or `timeoutMs` has passed; true when it held.
 template <class Condition>
-bool WaitFor(Condition done, DWORD timeoutMs = kWaitMs) {
+bool WaitFor(Condition done, DWORD timeoutMs = SettleBoundMs()) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         if (done()) return true;
@@ -85,13 +89,14 @@ public:
     bool WaitForForm(Form& form);
     bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
     // Waits for the process to end; its exit code, or nothing on timeout.
-    std::optional<DWORD> WaitForExit(DWORD timeoutMs = kWaitMs);
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs = SettleBoundMs());
     DWORD processId() const { return processId_; }
     DWORD threadId() const { return threadId_; }
     HANDLE process() const { return process_; }
 
 private:
     HANDLE process_ = nullptr;
+    ULONGLONG startedAt_ = 0;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;
 };
@@ -104,6 +109,9 @@ App& SharedApp();
 const Form& SharedForm();
 // Closes the shared program (if it runs) and forgets it.
 void EndSharedApp();
+// Kills the shared program at once, whatever it shows, and forgets it: after
+// a failed check nothing waits on a window in an unknown state.
+void AbandonSharedApp();
 
 // Top-level windows of a process with this class and title.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);

@@ -28,6 +28,14 @@ void BecomeDpiAware() {
         SetProcessDPIAware();
 }
 
+// After a failed check the shared UpDate.exe may be in any state (a box
+// open, a window half laid out): it is killed, so no later test waits on it.
+class AbandonAfterFailure : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo& test) override {
+        if (test.result()->Failed()) e2e::AbandonSharedApp();
+    }
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -66,6 +74,7 @@ int wmain(int argc, wchar_t** argv) {
         code = e2e::RunDemo(demo);
     } else {
         e2e::MakeFolders(options.scratch);
+        testing::UnitTest::GetInstance()->listeners().Append(new AbandonAfterFailure);
         code = RUN_ALL_TESTS();
         e2e::EndSharedApp();
         e2e::RemoveTree(options.scratch);

@@ -176,7 +176,7 @@ void ExpectBoxAndDismiss(const App& app, const Form& form, const char* message, 
     EXPECT_EQ(box->owner, form.window) << "owned by Form1";
     EXPECT_FALSE(box->ownerEnabled) << "modal to Form1";
     ASSERT_TRUE(DismissMessageBox(*box)) << "the box did not close";
-    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(form.window) != FALSE; }, 3000)) << "Form1 stays disabled";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(form.window) != FALSE; })) << "Form1 stays disabled";
 }
 
 class UpdateRunTest : public testing::TestWithParam<Case> {};
@@ -215,7 +215,7 @@ TEST(UpdateRunAgainTest, SecondClickAfterAnInstallFindsItDone) {
 }
 
 bool FocusOn(HWND control) {
-    return WaitFor([&] { return FocusOf(SharedApp().threadId()) == control; }, 10000);
+    return WaitFor([&] { return FocusOf(SharedApp().threadId()) == control; });
 }
 
 // The same as a person at the keyboard: Enter on the focused "开始更新",

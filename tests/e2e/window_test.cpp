@@ -38,6 +38,16 @@ const Layout* LayoutAt(UINT dpi) {
     return nullptr;
 }
 
+bool LayoutIs(const Form& form, const Layout& expected) {
+    RECT client;
+    GetClientRect(form.window, &client);
+    return client.right == expected.clientWidth && client.bottom == expected.clientHeight &&
+           BoxOf(RectInClient(form.command1, form.window)) == expected.command1 &&
+           BoxOf(RectInClient(form.command2, form.window)) == expected.command2 &&
+           BoxOf(RectInClient(form.label1, form.window)) == expected.label1 &&
+           BoxOf(RectInClient(form.image1, form.window)) == expected.image1;
+}
+
 void ExpectLayout(const Form& form, const Layout& expected) {
     RECT client;
     GetClientRect(form.window, &client);
@@ -47,14 +57,6 @@ void ExpectLayout(const Form& form, const Layout& expected) {
     EXPECT_EQ(BoxOf(RectInClient(form.command2, form.window)), expected.command2) << "Command2";
     EXPECT_EQ(BoxOf(RectInClient(form.label1, form.window)), expected.label1) << "Label1";
     EXPECT_EQ(BoxOf(RectInClient(form.image1, form.window)), expected.image1) << "Image1";
-}
-
-// The window sizes its client area before it moves the controls, the picture
-// last: a layout read as soon as the width changed can catch it half done.
-bool LaidOutAs(const Form& form, const Layout& expected) {
-    RECT client;
-    GetClientRect(form.window, &client);
-    return client.right == expected.clientWidth && BoxOf(RectInClient(form.image1, form.window)) == expected.image1;
 }
 
 // A system metric as it is at `dpi` (GetSystemMetricsForDpi, Windows 10 and Wine).
@@ -99,7 +101,7 @@ protected:
 TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
     const DWORD thread = SharedApp().threadId();
     SetForegroundWindow(form_.window);
-    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; }, 10000))
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; }))
         << "focus is on " << ClassName(FocusOf(thread));
     EXPECT_EQ(GetNextDlgTabItem(form_.window, nullptr, FALSE), form_.command1);
     EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command1, FALSE), form_.command2);
@@ -109,10 +111,10 @@ TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
     const auto isDefault = [](HWND button) { return (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON; };
     EXPECT_TRUE(isDefault(form_.command1));
     PressKey(VK_TAB);
-    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command2; }, 10000)) << "Tab";
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command2; })) << "Tab";
     EXPECT_TRUE(isDefault(form_.command2) && !isDefault(form_.command1)) << "Enter presses the focused button";
     PressKey(VK_TAB, true);
-    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; }, 10000)) << "Shift+Tab";
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command1; })) << "Shift+Tab";
     EXPECT_TRUE(isDefault(form_.command1) && !isDefault(form_.command2));
 }
 
@@ -152,7 +154,7 @@ TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
         same = 0;
         for (std::size_t i = 0; i < shown.pixels.size(); ++i) same += shown.pixels[i] == expected.pixels[i];
         return same >= static_cast<int>(shown.pixels.size() * 95 / 100);
-    }, 10000);
+    });
     EXPECT_TRUE(painted) << same << " of " << shown.pixels.size() << " pixels of Image1 show bitmap 101";
 }
 
@@ -185,14 +187,16 @@ TEST_F(WindowTest, CarriesTheProgramIconLargeAndSmall) {
 TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
     const UINT other = GetOptions().dpi == 96 ? 144 : 96;
     const Layout& expected = *LayoutAt(other);
+    // The window is resized first and its controls moved after: the layout
+    // has settled only when all of it is as expected (or the wait ends).
     PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(other, other), 0);
-    EXPECT_TRUE(WaitFor([&] { return LaidOutAs(form_, expected); }, 10000));
+    WaitFor([&] { return LayoutIs(form_, expected); });
     ExpectLayout(form_, expected);
     ExpectFont(form_.command1, expected.fontHeight, "Command1");
     ExpectFont(form_.label1, expected.fontHeight, "Label1");
 
     PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(GetOptions().dpi, GetOptions().dpi), 0);
-    EXPECT_TRUE(WaitFor([&] { return LaidOutAs(form_, *layout_); }, 10000));
+    WaitFor([&] { return LayoutIs(form_, *layout_); });
     ExpectLayout(form_, *layout_);
 }
 

@@ -148,6 +148,15 @@ void RecordSkipped(const std::string& suite, const std::string& name, const std:
     AppendRow(suite + '\t' + Cell(name) + "\tskip\t0\t\t\t\t" + Cell(reason) + '\n');
 }
 
+void RecordStorm(const std::string& name, const StormTally& tally, bool passed, const std::string& why) {
+    const auto figure = [](const char* label, std::size_t value) { return '\t' + std::string(label) + '=' + std::to_string(value); };
+    AppendRow("storm\t" + Cell(name) + '\t' + (passed ? "pass" : "FAIL") + figure("killed", tally.killed) +
+              figure("finished", tally.finished) + figure("missing", tally.missing) +
+              figure("not-ordinary", tally.notOrdinary) + figure("mixed", tally.mixed) +
+              figure("version-ahead", tally.versionAhead) + figure("old", tally.old) +
+              figure("payload", tally.payload) + figure("leftovers", tally.leftovers) + '\t' + Cell(why) + '\n');
+}
+
 // SHA-256 (FIPS 180-4), to name file contents in the log.
 std::string Sha256(const Bytes& bytes) {
     static const std::uint32_t k[64] = {

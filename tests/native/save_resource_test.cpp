@@ -34,10 +34,51 @@ protected:
 TEST_F(SaveResourceToFileTest, ReplacesALongerFileWithExactlyThePayload) {
     ASSERT_EQ(Payload().size(), 23698u);
     fake::PutFile(kTarget, fake::Bytes(40000, 'x'), platform::kAttributeHidden);
+    const std::uint64_t created = fake::CreationOf(kTarget);
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), Payload());
     ExpectFolderHoldsOnly({kTarget});
     EXPECT_EQ(platform::ProbeFile(kTarget).attributes, platform::kAttributeHidden) << "attributes must survive";
+    EXPECT_EQ(fake::CreationOf(kTarget), created) << "the creation time must survive";
+}
+
+// The old file is never moved away or removed: the one change the data file
+// sees is the rename that puts the new file in its place.
+TEST_F(SaveResourceToFileTest, TheTargetChangesInOneRename) {
+    for (const bool targetExists : {true, false}) {
+        fake::Reset();
+        fake::AddFolder(kFolder);
+        if (targetExists) fake::PutFile(kTarget, kOld);
+        ASSERT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
+        std::vector<std::u16string> changes;
+        for (const std::u16string& entry : fake::FileJournal())
+            if (entry.size() >= 8 && entry.compare(entry.size() - 8, 8, u"unit.xml") == 0) changes.push_back(entry);
+        ASSERT_EQ(changes.size(), 1u) << "target exists: " << targetExists;
+        EXPECT_EQ(changes[0].rfind(u"rename ", 0), 0u);
+    }
+}
+
+// A scanner holding the new file: the rename is tried again for about half a
+// second, then the save fails with the old file in place and nothing left.
+TEST_F(SaveResourceToFileTest, RetriesARenameABusyFileRefuses) {
+    const struct {
+        int busy;
+        bool saved;
+    } cases[] = {{0, true}, {1, true}, {5, true}, {6, false}, {1000, false}};
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::PutFile(kTarget, kOld);
+        fake::RenameBusy(c.busy);
+        EXPECT_EQ(SaveResourceToFile(101, u"CUSTOM", kTarget), c.saved) << c.busy << " busy";
+        EXPECT_EQ(fake::FileBytes(kTarget), c.saved ? Payload() : kOld) << c.busy << " busy";
+        ExpectFolderHoldsOnly({kTarget});
+        std::uint32_t waited = 0;
+        for (std::uint32_t pause : fake::Pauses()) waited += pause;
+        EXPECT_EQ(fake::Pauses().size(), static_cast<std::size_t>(std::min(c.busy, 5))) << c.busy << " busy";
+        if (!c.saved) {
+            EXPECT_TRUE(waited >= 400 && waited <= 700) << "gave up after " << waited << " ms";
+        }
+    }
 }
 
 TEST_F(SaveResourceToFileTest, CreatesAMissingTarget) {
@@ -73,7 +114,7 @@ TEST_F(SaveResourceToFileTest, AnAbsentResourceTouchesNothing) {
 }
 
 // A failure injected at each step of the write: the target keeps its old bytes
-// (or stays absent) and no temporary or backup file is left.
+// (or stays absent) and no temporary file is left.
 struct FaultCase {
     const char* name;
     FileOp op;
@@ -105,9 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"WriteNothing", FileOp::Write, false},
                       FaultCase{"Flush", FileOp::Flush, true},
                       FaultCase{"Close", FileOp::Close, true},
-                      FaultCase{"Replace", FileOp::Replace, true},
-                      FaultCase{"ReplaceLeavesOldFileInBackup", FileOp::ReplaceLosingTarget, true},
-                      FaultCase{"MoveIntoPlace", FileOp::Move, false}),
+                      FaultCase{"CopyTraits", FileOp::CopyTraits, true},
+                      FaultCase{"RenameOver", FileOp::Rename, true},
+                      FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {

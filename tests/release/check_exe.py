@@ -1,8 +1,9 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks a built UpDate.exe for what lets it be run safely from a Downloads
 folder full of other files: which DLLs it imports, the exploit mitigations in
 its PE header, its manifest and its link time stamp. The header and imports
-are read with the MinGW objdump (-p, -f), the manifest from the resources.
+are read with the MinGW objdump (-p, -f), the sections, manifest and time
+stamp with pefile.
 
   check_exe.py UpDate.exe [--timestamp N] [--objdump PROGRAM]
 
@@ -18,7 +19,7 @@ import sys
 import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-from pe_file import PeFile  # noqa: E402
+import pe_file  # noqa: E402
 
 # The DLLs the program may import: Known DLLs of Windows 7 to 11, which the
 # loader maps from the system folder whatever the search order. Any other
@@ -67,18 +68,17 @@ def directory_size(private_headers, entry):
 
 def named_dlls(exe):
     """The DLL names written anywhere in the code and data (not the resources)."""
-    pe = PeFile(exe)
     names = set()
-    for section in pe.sections:
-        if section.name != ".rsrc":
-            data = pe.bytes[section.raw_offset:section.raw_offset + section.raw_size]
-            names.update(match.replace(b"\0", b"").decode("ascii").lower() for match in DLL_NAME.findall(data))
+    for section in pe_file.load(exe).sections:
+        if pe_file.section_name(section) != ".rsrc":
+            names.update(match.replace(b"\0", b"").decode("ascii").lower()
+                         for match in DLL_NAME.findall(section.get_data()))
     return names
 
 
 def execution_level(exe):
     """(level, uiAccess) asked for by manifest 1, or None when there is none."""
-    for resource in PeFile(exe).resources():
+    for resource in pe_file.resources(pe_file.load(exe)):
         if resource.type == 24 and resource.name == 1:
             root = ElementTree.fromstring(resource.data)
             requested = root.find(f".//{ASM_V3}requestedExecutionLevel")
@@ -97,7 +97,7 @@ def checks(exe, private_headers, file_headers, expected_timestamp):
     named = sorted(named_dlls(exe) - ALLOWED_IMPORTS - {LIBGCC_DLL})
     loaders = sorted({f for functions in table.values() for f in functions} & LOADING_FUNCTIONS)
     level = execution_level(exe)
-    timestamp = PeFile(exe).timestamp
+    timestamp = pe_file.load(exe).FILE_HEADER.TimeDateStamp
     return [
         ("machine is i386", "file format pei-i386" in file_headers and "architecture: i386" in file_headers, ""),
         ("GUI subsystem", subsystem is not None and int(subsystem.group(1), 16) == 2,
@@ -115,6 +115,17 @@ def checks(exe, private_headers, file_headers, expected_timestamp):
     ], table
 
 
+def report(exe, results):
+    """Prints one line per (what, passed, detail); exits 1 when any failed."""
+    failed = 0
+    for what, passed, detail in results:
+        print(f"{'ok  ' if passed else 'FAIL'} {what}{'' if passed or not detail else ': ' + detail}")
+        failed += not passed
+    if failed:
+        print(f"{exe}: {failed} check(s) failed", file=sys.stderr)
+        sys.exit(1)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("exe")
@@ -125,13 +136,7 @@ def main():
                             args.timestamp)
     for dll, functions in sorted(table.items()):
         print(f"imports {dll}: {' '.join(functions)}")
-    failed = 0
-    for what, passed, detail in results:
-        print(f"{'ok  ' if passed else 'FAIL'} {what}{'' if passed or not detail else ': ' + detail}")
-        failed += not passed
-    if failed:
-        print(f"{args.exe}: {failed} check(s) failed", file=sys.stderr)
-        sys.exit(1)
+    report(args.exe, results)
 
 
 if __name__ == "__main__":

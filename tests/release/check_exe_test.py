@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Shows that each check of check_exe.py can fail: runs them on a program
 linked with every mitigation switched off, importing version.dll, loading a
 DLL by name, without a manifest, with a link time stamp, and expects exactly

@@ -1,20 +1,11 @@
-"""The parts of a 32-bit Windows program file that objdump does not show:
-its link time stamp, its sections and the raw bytes of each resource."""
-import struct
+"""A Windows program file read with pefile (Debian's python3-pefile, which
+only Debian's own /usr/bin/python3 sees): its headers, sections, resources
+and string tables, for the release checks and bench/exe-size."""
 from dataclasses import dataclass
 
+import pefile
 
-class PeError(Exception):
-    pass
-
-
-@dataclass
-class Section:
-    name: str
-    virtual_address: int
-    virtual_size: int
-    raw_offset: int
-    raw_size: int
+PeError = pefile.PEFormatError
 
 
 @dataclass
@@ -25,70 +16,39 @@ class Resource:
     data: bytes
 
 
-class PeFile:
-    def __init__(self, path):
-        with open(path, "rb") as file:
-            self.bytes = file.read()
-        data = self.bytes
-        if data[:2] != b"MZ":
-            raise PeError(f"{path}: not a Windows program")
-        header = self._u32(0x3C)
-        if data[header:header + 4] != b"PE\0\0":
-            raise PeError(f"{path}: no PE header")
-        coff = header + 4
-        self.machine, sections, self.timestamp = struct.unpack_from("<HHI", data, coff + 0)
-        optional_size = struct.unpack_from("<H", data, coff + 16)[0]
-        optional = coff + 20
-        if struct.unpack_from("<H", data, optional)[0] != 0x10B:
-            raise PeError(f"{path}: not a 32-bit (PE32) program")
-        self._directories = optional + 96
-        table = optional + optional_size
-        self.sections = []
-        for index in range(sections):
-            entry = table + 40 * index
-            name = data[entry:entry + 8].rstrip(b"\0").decode("ascii", "replace")
-            virtual_size, virtual_address, raw_size, raw_offset = struct.unpack_from("<IIII", data, entry + 8)
-            self.sections.append(Section(name, virtual_address, virtual_size, raw_offset, raw_size))
+def load(path):
+    """The file with its headers and resource directory parsed (the version
+    block included); raises OSError or PeError."""
+    pe = pefile.PE(str(path), fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    return pe
 
-    def _u32(self, offset):
-        return struct.unpack_from("<I", self.bytes, offset)[0]
 
-    def directory(self, index):
-        """(address, size) of data directory `index` (2: resources, 5: relocations)."""
-        return struct.unpack_from("<II", self.bytes, self._directories + 8 * index)
+def section_name(section):
+    return section.Name.rstrip(b"\0").decode("ascii", "replace")
 
-    def offset(self, address):
-        for section in self.sections:
-            if section.virtual_address <= address < section.virtual_address + max(section.raw_size, section.virtual_size):
-                return section.raw_offset + address - section.virtual_address
-        raise PeError(f"address {address:#x} lies in no section")
 
-    def resources(self):
-        """Every resource, in the order of the resource directory."""
-        address, size = self.directory(2)
-        if size == 0:
-            return []
-        root = self.offset(address)
-        found = []
+def _label(entry):
+    return entry.id if entry.name is None else str(entry.name)
 
-        def label(entry_name):
-            if entry_name & 0x80000000:
-                at = root + (entry_name & 0x7FFFFFFF)
-                length = struct.unpack_from("<H", self.bytes, at)[0]
-                return self.bytes[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-            return entry_name
 
-        def walk(directory, path):
-            named, numbered = struct.unpack_from("<HH", self.bytes, directory + 12)
-            for index in range(named + numbered):
-                entry_name, target = struct.unpack_from("<II", self.bytes, directory + 16 + 8 * index)
-                here = path + [label(entry_name)]
-                if target & 0x80000000:
-                    walk(root + (target & 0x7FFFFFFF), here)
-                elif len(here) == 3:
-                    data_address, data_size = struct.unpack_from("<II", self.bytes, root + target)
-                    start = self.offset(data_address)
-                    found.append(Resource(here[0], here[1], here[2], self.bytes[start:start + data_size]))
+def _kinds(pe):
+    return pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
 
-        walk(root, [])
-        return found
+
+def resources(pe):
+    """Every resource, in the order of the resource directory."""
+    return [Resource(_label(kind), _label(name), language.id,
+                     pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size))
+            for kind in _kinds(pe) for name in kind.directory.entries for language in name.directory.entries]
+
+
+def strings(pe):
+    """{string id: (languages of its string table, text)}."""
+    found = {}
+    for kind in _kinds(pe):
+        if kind.id == pefile.RESOURCE_TYPE["RT_STRING"]:
+            for block in kind.directory.entries:
+                languages = [language.id for language in block.directory.entries]
+                found.update((number, (languages, text)) for number, text in block.directory.strings.items())
+    return found

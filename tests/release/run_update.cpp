@@ -36,7 +36,7 @@ int OpenOnly(const std::wstring& exe) {
     if (!app.Start(exe, FolderOf(exe))) return 1;
     HWND form = nullptr;
     WaitFor([&] { return (form = FindProcessWindow(app.processId(), nullptr, L"Tolvar Update")) || !app.running(); },
-            kStartMs);
+            StartBoundMs());
     std::printf("%s\n", form ? "the window came up" : app.running() ? "no window in time" : "the program ended");
     if (form) PostMessageW(form, WM_CLOSE, 0, 0);
     app.WaitForExit();

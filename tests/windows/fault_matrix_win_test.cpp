@@ -168,40 +168,22 @@ std::vector<std::string> Names(const std::wstring& folder) {
 // A second program holding the data file open, as a running Tolvar would.
 class HeldOpen {
 public:
-    HeldOpen(const std::wstring& path, DWORD share) {
-        static int counter = 0;
-        const std::wstring name = L"Local\\UpDate.fault.held." + std::to_wstring(GetCurrentProcessId()) + L"." +
-                                  std::to_wstring(++counter);
-        const HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
-        wchar_t self[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring holder(self, length);
-        holder = holder.substr(0, holder.rfind(L'\\') + 1) + L"file_holder.exe";
-        std::wstring command = L"\"" + holder + L"\" \"" + path + L"\" " + std::to_wstring(share) + L" " + name;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (CreateProcessW(holder.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-            CloseHandle(started.hThread);
-            process_ = started.hProcess;
-            const HANDLE waits[] = {opened, process_};
-            holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
-        }
-        CloseHandle(opened);
-    }
+    HeldOpen(const std::wstring& path, DWORD share)
+        : name_(NewName()), opened_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())),
+          holder_(L"file_holder.exe", L"\"" + path + L"\" " + std::to_wstring(share) + L" " + name_, opened_) {}
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;
-    ~HeldOpen() {
-        if (!process_) return;
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 60000);
-        CloseHandle(process_);
-    }
-    bool holding() const { return holding_; }
+    ~HeldOpen() { CloseHandle(opened_); }
+    bool holding() const { return holder_.ready(); }
 
 private:
-    HANDLE process_ = nullptr;
-    bool holding_ = false;
+    static std::wstring NewName() {
+        static int counter = 0;
+        return L"Local\\UpDate.fault.held." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter);
+    }
+    std::wstring name_;
+    HANDLE opened_;
+    ChildProcess holder_;  // ended before the event is closed
 };
 
 DWORD Sharing(Holder holder) { return holder == Holder::ReadSharing ? FILE_SHARE_READ : 0; }

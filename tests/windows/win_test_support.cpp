@@ -136,8 +136,45 @@ Bytes Payload() {
     return Bytes(payload.value().data, payload.value().data + payload.value().size);
 }
 
+ChildProcess::ChildProcess(const wchar_t* program, const std::wstring& arguments, HANDLE ready) {
+    wchar_t self[MAX_PATH];
+    const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    const std::wstring exe = path.substr(0, path.rfind(L'\\') + 1) + program;
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return;
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    const HANDLE waits[] = {ready, process_};
+    ready_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+}
+
+ChildProcess::~ChildProcess() {
+    if (!process_) return;
+    TerminateProcess(process_, kKilledCode);
+    WaitForSingleObject(process_, 60000);
+    CloseHandle(process_);
+}
+
+bool ChildProcess::Kill() {
+    TerminateProcess(process_, kKilledCode);
+    return ExitCode() == kKilledCode;
+}
+
+DWORD ChildProcess::ExitCode() {
+    DWORD code = ~0u;
+    WaitForSingleObject(process_, 60000);
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::wstring ScratchRegistryKey() { return L"Software\\UpDateTests\\" + std::to_wstring(GetCurrentProcessId()); }
+
 void ScratchRegistry::SetUp() {
-    name_ = L"Software\\UpDateTests\\" + std::to_wstring(GetCurrentProcessId());
+    name_ = ScratchRegistryKey();
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
                               nullptr),
               ERROR_SUCCESS);

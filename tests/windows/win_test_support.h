@@ -64,6 +64,30 @@ protected:
     void TearDown() override { DeleteQdKey(); }
 };
 
+// A program from this program's folder, started with `arguments` and waited
+// for until it signals `ready` (or ends, or a minute passes). Ended with
+// TerminateProcess, if still running, when destroyed.
+class ChildProcess {
+public:
+    ChildProcess(const wchar_t* program, const std::wstring& arguments, HANDLE ready);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    bool ready() const { return ready_; }
+    // Kills it now; true when the kill ended it, false when it had ended by itself.
+    bool Kill();
+    DWORD ExitCode();  // once it has ended
+    static constexpr DWORD kKilledCode = 0xDEAD;
+
+private:
+    HANDLE process_ = nullptr;
+    bool ready_ = false;
+};
+
+// The key below the real HKEY_CURRENT_USER that stands in for it in this
+// program, so that a program it starts can be pointed at the same registry.
+std::wstring ScratchRegistryKey();
+
 // Redirects HKEY_CURRENT_USER for the whole program; registered in main().
 class ScratchRegistry : public ::testing::Environment {
 public:

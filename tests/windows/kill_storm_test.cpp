@@ -1,0 +1,185 @@
+// The kill storm: the install is started over a prepared installation again
+// and again and killed (TerminateProcess) at a random instant within it.
+// After every kill the data file must be there under its name, an ordinary
+// file, byte for byte the old file or the payload, and "VerTOL" may name the
+// carried version only with the payload on disk. What a killed install left
+// beside the data file is counted and removed. The same storm run against a
+// replace that removes the old file before renaming the new one in must
+// catch it losing the file, or the storm could not fail.
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+#include "tests/matrix/fault_matrix.h"
+#include "win_test_support.h"
+
+namespace {
+
+using namespace wintest;
+
+const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutunits version=\"7.0.7\"/>\r\n");
+const Bytes kCarriedVersion = BytesOf(std::string("7.0.8\0", 6));
+constexpr std::size_t kKills = 300;
+constexpr DWORD kWaitMs = 60000;
+
+double Seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Spins rather than sleeps: Sleep's granularity is a millisecond or more,
+// about the length of a whole install.
+void SpinFor(double seconds) {
+    const double until = Seconds() + seconds;
+    while (Seconds() < until) {
+    }
+}
+
+class Event {
+public:
+    explicit Event(const std::wstring& name) : name_(name), handle_(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    ~Event() { CloseHandle(handle_); }
+    const std::wstring& name() const { return name_; }
+    HANDLE get() const { return handle_; }
+
+private:
+    std::wstring name_;
+    HANDLE handle_;
+};
+
+// One install in a child process (kill_storm_child.exe), started and waited
+// for until it is about to begin.
+class Install : public ChildProcess {
+public:
+    Install(bool control, const Event& ready, const Event& done)
+        : ChildProcess(L"kill_storm_child.exe", Arguments(control, ready, done), Reset(ready, done)) {}
+
+private:
+    static std::wstring Arguments(bool control, const Event& ready, const Event& done) {
+        return L"\"" + ScratchRegistryKey() + L"\" " + ready.name() + L" " + done.name() +
+               (control ? L" --control" : L"");
+    }
+    static HANDLE Reset(const Event& ready, const Event& done) {
+        ResetEvent(ready.get());
+        ResetEvent(done.get());
+        return ready.get();
+    }
+};
+
+class KillStormTest : public QdKeyTest {
+protected:
+    // The installation before each install: the old data file and 7.0.7.
+    void Prepare() {
+        WriteFileBytes(data_, kOld);
+        SetString("PathTOL", std::string(folder_.path().begin(), folder_.path().end()));
+        SetString("VerTOL", "7.0.7");
+    }
+
+    // How long an install takes from its start to its end, the median of a
+    // few whole ones; each must have installed.
+    double InstallSeconds(bool control) {
+        std::vector<double> times;
+        for (int run = 0; run < 5; ++run) {
+            Prepare();
+            Install install(control, ready_, done_);
+            EXPECT_TRUE(install.ready()) << "the install did not start";
+            const double started = Seconds();
+            EXPECT_EQ(WaitForSingleObject(done_.get(), kWaitMs), WAIT_OBJECT_0);
+            times.push_back(Seconds() - started);
+            EXPECT_EQ(install.ExitCode(), 0u) << "an install that was not killed did not install";
+            Bytes after;
+            EXPECT_TRUE(ReadFileBytes(data_, after) && after == payload_);
+        }
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    }
+
+    // What a killed install left: the data file, the version, leftovers.
+    void Inspect(matrix::StormTally& tally) {
+        const DWORD attributes = GetFileAttributesW(data_.c_str());
+        constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        Bytes bytes;
+        bool payloadOnDisk = false;
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            ++tally.missing;
+        } else if (attributes & kNotOrdinary) {
+            ++tally.notOrdinary;
+        } else if (!ReadFileBytes(data_, bytes) || (bytes != kOld && bytes != payload_)) {
+            ++tally.mixed;
+        } else {
+            payloadOnDisk = bytes == payload_;
+            ++(payloadOnDisk ? tally.payload : tally.old);
+        }
+        Bytes version;
+        if (ReadValueA("VerTOL", version) && version == kCarriedVersion && !payloadOnDisk) ++tally.versionAhead;
+        for (const std::wstring& name : folder_.Names()) {
+            if (name == L"unit.xml") continue;
+            ++tally.leftovers;
+            SetFileAttributesW((folder_ / name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW((folder_ / name).c_str());
+        }
+    }
+
+    // Installs and kills until `kills` installs were killed, each at an
+    // instant drawn evenly over the measured length of an install.
+    matrix::StormTally Storm(bool control, std::size_t kills) {
+        const double window = 1.2 * InstallSeconds(control);
+        const unsigned seed = static_cast<unsigned>(Seconds() * 1e6);
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> delay(0.0, window);
+        matrix::StormTally tally;
+        for (std::size_t tries = 0; tally.killed < kills && tries < 3 * kills; ++tries) {
+            Prepare();
+            {
+                Install install(control, ready_, done_);
+                if (!install.ready()) {
+                    ADD_FAILURE() << "an install did not start";
+                    break;
+                }
+                SpinFor(delay(random));
+                ++(install.Kill() ? tally.killed : tally.finished);
+            }
+            Inspect(tally);
+        }
+        std::printf("%s: install %.2f ms, kills drawn over %.2f ms (seed %u): %zu killed, %zu ended first; "
+                    "old %zu, payload %zu, missing %zu, not ordinary %zu, mixed %zu, version ahead %zu, "
+                    "leftovers %zu\n",
+                    control ? "control" : "product", window / 1.2 * 1e3, window * 1e3, seed, tally.killed,
+                    tally.finished, tally.old, tally.payload, tally.missing, tally.notOrdinary, tally.mixed,
+                    tally.versionAhead, tally.leftovers);
+        return tally;
+    }
+
+    ScratchFolder folder_;
+    const std::wstring data_ = folder_ / L"unit.xml";
+    const Bytes payload_ = Payload();
+    Event ready_{L"Local\\UpDate.storm.ready." + std::to_wstring(GetCurrentProcessId())};
+    Event done_{L"Local\\UpDate.storm.done." + std::to_wstring(GetCurrentProcessId())};
+};
+
+TEST_F(KillStormTest, TheDataFileIsWholeAfterEveryKill) {
+    const matrix::StormTally tally = Storm(false, kKills);
+    std::string why;
+    if (tally.killed < kKills) why += "only " + std::to_string(tally.killed) + " installs killed; ";
+    if (tally.missing + tally.notOrdinary + tally.mixed + tally.versionAhead > 0)
+        why += "a kill left the data file missing, not ordinary, mixed or behind its version; ";
+    // Kills spread over the whole install find it both before and after the rename.
+    if (tally.old == 0 || tally.payload == 0) why += "every kill found the same file: the kills missed the rename";
+    matrix::RecordStorm("product", tally, why.empty(), why);
+    EXPECT_EQ(why, "");
+}
+
+TEST_F(KillStormTest, CatchesAReplaceThatRemovesBeforeItRenames) {
+    const matrix::StormTally tally = Storm(true, kKills);
+    const bool caught = tally.missing > 0 && tally.killed >= kKills;
+    matrix::RecordStorm("control (remove, pause, rename)", tally, caught,
+                        caught ? "" : "the storm did not catch the data file missing");
+    EXPECT_TRUE(caught) << "no kill caught the control without its data file";
+}
+
+}  // namespace
