@@ -125,9 +125,12 @@ std::optional<Sample> RunWindowProgram(const std::wstring& exe, const std::wstri
     const HWND window = WaitForStartUp(app);
     const double shown = NowMs();
     sample.startMs = shown - started;
-    const HWND button = window ? ChildButton(window, kStartCaption) : nullptr;
+    // The button is there once the window is shown; a read of its caption
+    // that the loaded machine let time out is tried again.
+    const HWND button = window ? WaitForWindow([&] { return ChildButton(window, kStartCaption); }) : nullptr;
     if (!button) {
-        std::printf("no window with a \"开始更新\" button appeared\n");
+        std::printf("\n%s: %s\n", e2e::Utf8(exe).c_str(),
+                    window ? "its window has no \"开始更新\" button" : "no window was shown");
         return std::nullopt;
     }
     PostMessageW(button, BM_CLICK, 0, 0);
