@@ -1,16 +1,21 @@
-// Measures UpDate.exe against the baseline program under Wine, run after run
-// in turn, and prints medians, ratios and the targets:
+// Measures UpDate.exe against the baseline program and against its peer, an
+// NSIS patcher doing the same job, under Wine, run after run in turn, and
+// prints medians, ratios and the targets:
 //   start-up:        process created until its window is shown and it
-//                    waits for input;
-//   click to box:    "开始更新" clicked until the message box is visible
-//                    (UpDate.exe installing over a fresh installation each
-//                    time, the baseline showing its box only);
+//                    waits for input (UpDate.exe and the baseline);
+//   click to box:    "开始更新" clicked, as soon as the window is up, until
+//                    the message box is visible (UpDate.exe installing, the
+//                    baseline showing its box only);
+//   launch to box:   process created until the result box is visible
+//                    (UpDate.exe with its click, the patcher by itself);
 //   peak working set of each, read while its box is open;
 //   the floor:       the durable write of the payload alone, in this process.
-// Every UpDate.exe run is checked to have installed: a run that did not is
-// no measure of an install, and the benchmark stops.
+// Every install runs over a fresh installation and is checked afterwards: a
+// run that did not install is no measure of an install, and the benchmark
+// stops.
 //
-//   bench_measure --app=UpDate.exe --baseline=bench_baseline.exe --payload=unit.xml [--runs=N]
+//   bench_measure --app=UpDate.exe --baseline=bench_baseline.exe --peer=patcher.exe
+//                 --payload=unit.xml [--runs=N]
 #include <windows.h>
 #include <psapi.h>
 
@@ -84,48 +89,82 @@ HWND ChildButton(HWND parent, const wchar_t* caption) {
 struct Sample {
     double startMs = 0;
     double clickMs = 0;
+    double launchMs = 0;
     double peakWorkingSetMiB = 0;
     std::string boxText;
 };
 
-// One run of `exe` in `folder`: start it, click "开始更新", read its box and
-// working set, dismiss the box and close the window.
-std::optional<Sample> RunOnce(const std::wstring& exe, const std::wstring& folder) {
+// Reads what the open `box` says and the process's peak working set, then
+// dismisses the box.
+bool ReadAndDismissBox(const e2e::App& app, HWND box, Sample& sample) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) {
+        std::printf("GetProcessMemoryInfo failed: %lu\n", GetLastError());
+        return false;
+    }
+    sample.peakWorkingSetMiB = counters.PeakWorkingSetSize / 1048576.0;
+    sample.boxText = e2e::WindowText(GetDlgItem(box, 0xFFFF));
+    e2e::MessageBoxSeen seen;
+    seen.window = box;
+    return e2e::DismissMessageBox(seen);
+}
+
+HWND WaitForBox(const e2e::App& app) {
+    return WaitForWindow([&] { return e2e::FindProcessWindow(app.processId(), L"#32770", nullptr); });
+}
+
+// One run of a program with a window (UpDate.exe or the baseline) in
+// `folder`: start it, click "开始更新" as soon as the window is up, read its
+// box and working set, dismiss the box and close the window.
+std::optional<Sample> RunWindowProgram(const std::wstring& exe, const std::wstring& folder) {
     Sample sample;
     e2e::App app;
     const double started = NowMs();
     if (!app.Start(exe, folder)) return std::nullopt;
     const HWND window = WaitForStartUp(app);
-    sample.startMs = NowMs() - started;
-    const HWND button = window ? ChildButton(window, kStartCaption) : nullptr;
+    const double shown = NowMs();
+    sample.startMs = shown - started;
+    // The button is there once the window is shown; a read of its caption
+    // that the loaded machine let time out is tried again.
+    const HWND button = window ? WaitForWindow([&] { return ChildButton(window, kStartCaption); }) : nullptr;
     if (!button) {
-        std::printf("no window with a \"开始更新\" button appeared\n");
+        std::printf("\n%s: %s\n", e2e::Utf8(exe).c_str(),
+                    window ? "its window has no \"开始更新\" button" : "no window was shown");
         return std::nullopt;
     }
-    Sleep(100);  // anything the start-up left to do is done before the click
-
-    const double clicked = NowMs();
     PostMessageW(button, BM_CLICK, 0, 0);
-    const HWND box = WaitForWindow([&] { return e2e::FindProcessWindow(app.processId(), L"#32770", nullptr); });
-    sample.clickMs = NowMs() - clicked;
+    const HWND box = WaitForBox(app);
+    const double boxShown = NowMs();
+    sample.clickMs = boxShown - shown;
+    sample.launchMs = boxShown - started;
     if (!box) {
         std::printf("no message box appeared\n");
         return std::nullopt;
     }
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) {
-        std::printf("GetProcessMemoryInfo failed: %lu\n", GetLastError());
-        return std::nullopt;
-    }
-    sample.peakWorkingSetMiB = counters.PeakWorkingSetSize / 1048576.0;
-    sample.boxText = e2e::WindowText(GetDlgItem(box, 0xFFFF));
-
-    e2e::MessageBoxSeen seen;
-    seen.window = box;
-    if (!e2e::DismissMessageBox(seen)) return std::nullopt;
+    if (!ReadAndDismissBox(app, box, sample)) return std::nullopt;
     PostMessageW(window, WM_CLOSE, 0, 0);
     if (!app.WaitForExit()) return std::nullopt;
+    return sample;
+}
+
+// One run of the patcher in `folder`: start it and wait for its box, which
+// it shows by itself; it ends when the box is dismissed. It first waits for
+// input in the box, so, as with the window programs, the system says when
+// rather than polling competing with the start.
+std::optional<Sample> RunPatcher(const std::wstring& exe, const std::wstring& folder) {
+    Sample sample;
+    e2e::App app;
+    const double started = NowMs();
+    if (!app.Start(exe, folder)) return std::nullopt;
+    WaitForInputIdle(app.process(), e2e::StartBoundMs());
+    const HWND box = WaitForBox(app);
+    sample.launchMs = NowMs() - started;
+    if (!box) {
+        std::printf("the patcher showed no message box\n");
+        return std::nullopt;
+    }
+    if (!ReadAndDismissBox(app, box, sample) || !app.WaitForExit()) return std::nullopt;
     return sample;
 }
 
@@ -181,10 +220,11 @@ double Quantile(std::vector<double> values, double q) {
 double Median(const std::vector<double>& values) { return Quantile(values, 0.5); }
 
 struct Series {
-    std::vector<double> start, click, workingSet;
+    std::vector<double> start, click, launch, workingSet;
     void Add(const Sample& sample) {
         start.push_back(sample.startMs);
         click.push_back(sample.clickMs);
+        launch.push_back(sample.launchMs);
         workingSet.push_back(sample.peakWorkingSetMiB);
     }
 };
@@ -203,37 +243,51 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
-void Row(const char* name, const std::string& baseline, const std::string& app, const std::string& measure = "",
-         const char* target = "", const char* verdict = "") {
-    std::printf("%-34s %-20s %-20s %-10s %-10s %s\n", name, baseline.c_str(), app.c_str(), measure.c_str(), target,
-                verdict);
+struct Row {
+    const char* name;
+    std::string baseline, app, peer, measure;
+    const char* target;
+    const char* verdict;
+};
+
+void Print(const Row& row) {
+    std::printf("%-34s %-20s %-20s %-20s %-10s %-9s %s\n", row.name, row.baseline.c_str(), row.app.c_str(),
+                row.peer.c_str(), row.measure.c_str(), row.target, row.verdict);
 }
 
 const char* Verdict(bool met) { return met ? "pass" : "MISS"; }
 
-void PrintTable(const Series& baseline, const Series& app, const std::vector<double>& floor) {
+void PrintTable(const Series& baseline, const Series& app, const Series& peer, const std::vector<double>& floor) {
     const double startRatio = Median(app.start) / Median(baseline.start);
     const double installRatio = Median(app.click) / (Median(floor) + Median(baseline.click));
+    const double launchRatio = Median(app.launch) / Median(peer.launch);
     const double workingSetDiff = Median(app.workingSet) - Median(baseline.workingSet);
     std::printf("\n");
-    Row("medians (middle half)", "baseline", "UpDate.exe", "measure", "target");
-    Row("start-up to window shown, ms", Figure(baseline.start), Figure(app.start), Format("%.2fx", startRatio),
-        "<= 1.10x", Verdict(startRatio <= 1.10));
-    Row("click to message box shown, ms", Figure(baseline.click), Figure(app.click));
-    Row("durable write alone (floor), ms", "", Figure(floor));
-    Row("install / (floor + baseline box)", "", "", Format("%.2fx", installRatio), "<= 2x", Verdict(installRatio <= 2.0));
-    Row("peak working set, MiB", Figure(baseline.workingSet), Figure(app.workingSet), Format("%+.2f", workingSetDiff),
-        "<= +2", Verdict(workingSetDiff <= 2.0));
+    Print({"medians (middle half)", "baseline", "UpDate.exe", "NSIS patcher", "measure", "target", ""});
+    Print({"start-up to window shown, ms", Figure(baseline.start), Figure(app.start), "",
+           Format("%.2fx", startRatio), "<= 1.10x", Verdict(startRatio <= 1.10)});
+    Print({"click to message box shown, ms", Figure(baseline.click), Figure(app.click), "", "", "", ""});
+    Print({"launch to result box shown, ms", "", Figure(app.launch), Figure(peer.launch),
+           Format("%.2fx", launchRatio), "", ""});
+    Print({"durable write alone (floor), ms", "", Figure(floor), "", "", "", ""});
+    Print({"install / (floor + baseline box)", "", "", "", Format("%.2fx", installRatio), "<= 2x",
+           Verdict(installRatio <= 2.0)});
+    Print({"peak working set, MiB", Figure(baseline.workingSet), Figure(app.workingSet), Figure(peer.workingSet),
+           Format("%+.2f", workingSetDiff), "<= +2", Verdict(workingSetDiff <= 2.0)});
 
-    // The machine's load drifts; each UpDate.exe run over the baseline run
-    // beside it shows how much of the start-up ratio is that drift.
-    std::vector<double> paired;
-    for (std::size_t i = 0; i < app.start.size(); ++i) paired.push_back(app.start[i] / baseline.start[i]);
-    std::printf("start-up ratio run by run (UpDate.exe over the baseline run beside it): %s\n", Figure(paired, 2).c_str());
+    // The machine's load drifts; each UpDate.exe run over the run beside it
+    // shows how much of a ratio is that drift.
+    std::vector<double> startPaired, launchPaired;
+    for (std::size_t i = 0; i < app.start.size(); ++i) {
+        startPaired.push_back(app.start[i] / baseline.start[i]);
+        launchPaired.push_back(app.launch[i] / peer.launch[i]);
+    }
+    std::printf("ratios run by run (UpDate.exe over the run beside it): start-up %s, launch to box %s\n",
+                Figure(startPaired, 2).c_str(), Figure(launchPaired, 2).c_str());
 }
 
 struct Setup {
-    std::wstring app, baseline;
+    std::wstring app, baseline, peer;
     std::vector<char> payload;
 };
 
@@ -243,41 +297,47 @@ std::wstring Scratch() {
     return std::wstring(temp) + L"UpDate-bench";
 }
 
-// Runs the floor and both programs `runs` times, after one unrecorded run of
-// each; false, having said why, when a run could not be measured.
-bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, std::vector<double>& floor) {
+// Runs the floor and the three programs `runs` times, after one unrecorded
+// run of each; false, having said why, when a run could not be measured.
+bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Series& peer, std::vector<double>& floor) {
     const std::wstring scratch = Scratch(), installation = scratch + L"\\Tolvar", floorFolder = scratch + L"\\floor";
     e2e::MakeFolders(scratch);
     // The table being replaced: an older, shorter one.
     const std::vector<char> oldTable(setup.payload.begin(), setup.payload.begin() + setup.payload.size() * 9 / 10);
+    // An install over a fresh installation, checked afterwards.
+    const auto install = [&](const char* name, auto run, const std::wstring& exe) -> std::optional<Sample> {
+        if (!MakeInstallation(installation, oldTable)) {
+            std::printf("\ncannot set up the installation in %s\n", e2e::Utf8(installation).c_str());
+            return std::nullopt;
+        }
+        std::optional<Sample> sample = run(exe, scratch);
+        if (sample && !Installed(*sample, installation, setup.payload)) {
+            std::printf("\n%s did not install (its box said \"%s\")\n", name, sample->boxText.c_str());
+            return std::nullopt;
+        }
+        return sample;
+    };
     for (int run = 0; run <= runs; ++run) {
         const std::optional<double> write = DurableWriteMs(floorFolder, setup.payload, oldTable);
         if (!write) {
             std::printf("\nthe durable write failed: %lu\n", GetLastError());
             return false;
         }
-        std::optional<Sample> base, update;
-        // Alternate the order, so neither program always follows the other.
-        for (int turn = 0; turn < 2; ++turn) {
-            if ((turn == 0) == (run % 2 == 0)) {
-                base = RunOnce(setup.baseline, scratch);
-                continue;
-            }
-            if (!MakeInstallation(installation, oldTable)) {
-                std::printf("\ncannot set up the installation in %s\n", e2e::Utf8(installation).c_str());
-                return false;
-            }
-            update = RunOnce(setup.app, scratch);
-            if (update && !Installed(*update, installation, setup.payload)) {
-                std::printf("\nUpDate.exe did not install (its box said \"%s\")\n", update->boxText.c_str());
-                return false;
+        std::optional<Sample> base, update, patch;
+        // Rotate the order, so no program always follows the same one.
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((turn + run) % 3) {
+                case 0: base = RunWindowProgram(setup.baseline, scratch); break;
+                case 1: update = install("UpDate.exe", RunWindowProgram, setup.app); break;
+                case 2: patch = install("the patcher", RunPatcher, setup.peer); break;
             }
         }
-        if (!base || !update) return false;
+        if (!base || !update || !patch) return false;
         if (run == 0) continue;  // the warm-up
         floor.push_back(*write);
         baseline.Add(*base);
         app.Add(*update);
+        peer.Add(*patch);
         std::printf(".");
     }
     return true;
@@ -287,27 +347,29 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, std
 
 int wmain(int argc, wchar_t** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::wstring app, baseline, payloadPath, runsText = L"50";
+    std::wstring app, baseline, peer, payloadPath, runsText = L"50";
     for (int i = 1; i < argc; ++i) {
         std::wstring value;
         if (e2e::Option(argv[i], L"--app=", value)) app = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--baseline=", value)) baseline = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--peer=", value)) peer = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--payload=", value)) payloadPath = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--runs=", value)) runsText = value;
     }
     const int runs = static_cast<int>(std::wcstol(runsText.c_str(), nullptr, 10));
     const std::optional<std::vector<char>> payload = e2e::ReadBytes(payloadPath);
-    if (app.empty() || baseline.empty() || !payload || runs < 1) {
-        std::printf("usage: bench_measure --app=UpDate.exe --baseline=EXE --payload=unit.xml [--runs=N]\n");
+    if (app.empty() || baseline.empty() || peer.empty() || !payload || runs < 1) {
+        std::printf("usage: bench_measure --app=UpDate.exe --baseline=EXE --peer=EXE --payload=unit.xml [--runs=N]\n");
         return 2;
     }
-    Series baselineSeries, appSeries;
+    Series baselineSeries, appSeries, peerSeries;
     std::vector<double> floor;
     std::printf("%d runs of each, in turn, after one run of each to warm up\n", runs);
-    const bool measured = MeasureAll(Setup{app, baseline, *payload}, runs, baselineSeries, appSeries, floor);
+    const bool measured =
+        MeasureAll(Setup{app, baseline, peer, *payload}, runs, baselineSeries, appSeries, peerSeries, floor);
     e2e::DeleteProductKey();
     e2e::RemoveTree(Scratch());
     if (!measured) return 1;
-    PrintTable(baselineSeries, appSeries, floor);
+    PrintTable(baselineSeries, appSeries, peerSeries, floor);
     return 0;
 }
