@@ -4,25 +4,12 @@
 #include <shellapi.h>
 
 #include "platform/system_error.h"
-#include "platform/unique_handle.h"
+#include "platform/handles_win32.h"
 
 namespace platform {
 namespace {
 
 HWND g_promptOwner = nullptr;
-
-// Process and token handles: null when there is none.
-struct KernelHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
-    static bool Close(Type handle) {
-        const DWORD saved = GetLastError();
-        const BOOL closed = CloseHandle(handle);
-        if (closed) SetLastError(saved);
-        return closed != FALSE;
-    }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 // This program's own file, however long its path. (std::wstring would link
 // libstdc++'s prebuilt copy, exceptions and all.)

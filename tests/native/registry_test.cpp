@@ -1,6 +1,7 @@
 #include "registry/RegEditor.h"
 
 #include "test_support.h"
+#include "tests/matrix/expect_read.h"
 
 namespace {
 
@@ -72,13 +73,7 @@ TEST_P(ReadStringValueTest, DecodesTheStoredBytes) {
     const ReadCase& c = GetParam();
     fake::PutValue(kCurrentUser, "Software\\Qd", "Value", c.type, BytesOf(c.bytes));
     const auto read = ReadStringValue(kKey, u"Value");
-    if (c.raises) {
-        ASSERT_FALSE(read.ok());
-        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
-    } else {
-        ASSERT_TRUE(read.ok());
-        EXPECT_EQ(read.value(), c.expected);
-    }
+    matrix::ExpectRead(read, c.raises, c.expected);
 }
 
 const std::string k254(254, 'a');

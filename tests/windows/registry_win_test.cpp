@@ -3,6 +3,7 @@
 #include "registry/RegEditor.h"
 
 #include "win_test_support.h"
+#include "tests/matrix/expect_read.h"
 
 namespace {
 
@@ -34,13 +35,7 @@ TEST_P(StoredValueTest, ReadsBackAsTheAlgorithmSays) {
     else
         SetValueW(L"Value", c.type, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
     const auto read = ReadStringValue(kKey, u"Value");
-    if (c.raises) {
-        ASSERT_FALSE(read.ok());
-        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
-    } else {
-        ASSERT_TRUE(read.ok());
-        EXPECT_EQ(read.value(), c.expected);
-    }
+    matrix::ExpectRead(read, c.raises, c.expected);
     EXPECT_TRUE(Boxes().empty());
 }
 

@@ -1,5 +1,5 @@
-// Win32-only: owners for the GDI and icon handles the window keeps. Each
-// close keeps the caller's last error, like the other traits.
+// Win32-only: owners for the kernel, GDI and icon handles the program keeps.
+// Each close keeps the caller's last error, like the other traits.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,8 @@
 
 namespace platform {
 
-// A handle of type `Handle` that `Destroy` closes (DeleteObject, DestroyIcon).
+// A handle of type `Handle` that `Destroy` closes (CloseHandle, DeleteObject,
+// DestroyIcon); null when there is none.
 template <class Handle, auto Destroy>
 struct DestroyedByTraits {
     using Type = Handle;
@@ -21,6 +22,7 @@ struct DestroyedByTraits {
     }
 };
 
+using UniqueKernelHandle = UniqueHandle<DestroyedByTraits<HANDLE, CloseHandle>>;  // processes, tokens
 using UniqueFont = UniqueHandle<DestroyedByTraits<HFONT, DeleteObject>>;
 using UniqueBitmap = UniqueHandle<DestroyedByTraits<HBITMAP, DeleteObject>>;
 using UniqueIcon = UniqueHandle<DestroyedByTraits<HICON, DestroyIcon>>;

@@ -1,0 +1,23 @@
+// The check the registry tests of both builds make of a read: it raised
+// InvalidArgument when it should, or gave exactly the text expected.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/result.h"
+
+namespace matrix {
+
+inline void ExpectRead(const platform::Result<std::u16string>& read, bool raises, const std::u16string& expected) {
+    if (raises) {
+        ASSERT_FALSE(read.ok());
+        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
+    } else {
+        ASSERT_TRUE(read.ok());
+        EXPECT_EQ(read.value(), expected);
+    }
+}
+
+}  // namespace matrix
