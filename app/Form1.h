@@ -43,7 +43,7 @@ private:
 
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int id);
     HWND Control(int id) const;
-    void ApplyDpi();  // font, icons and layout for dpi_
+    void ApplyDpi();                             // font, icons and layout for dpi_
     void SizeClientArea(int width, int height);  // in pixels, keeping the frame
     void CenterOnMonitor();
     void Layout();

@@ -50,8 +50,8 @@ const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_
 // The system's own text for `error`, without the line break it ends with.
 std::u16string SystemErrorText(DWORD error) {
     wchar_t buffer[512];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  buffer, sizeof buffer / sizeof buffer[0], nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer,
+                                  sizeof buffer / sizeof buffer[0], nullptr);
     while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
         --length;
     if (length == 0) return u"系统错误 " + platform::Decimal(error);
@@ -91,8 +91,8 @@ DWORD LoadPicture(platform::UniqueBitmap& picture, SIZE& pixels) {
 
     const HDC screen = GetDC(nullptr);
     if (!screen) return GetLastError();
-    picture.reset(CreateDIBitmap(screen, &header, CBM_INIT, bytes + offset,
-                                 reinterpret_cast<const BITMAPINFO*>(bytes), DIB_RGB_COLORS));
+    picture.reset(CreateDIBitmap(screen, &header, CBM_INIT, bytes + offset, reinterpret_cast<const BITMAPINFO*>(bytes),
+                                 DIB_RGB_COLORS));
     const DWORD error = picture.valid() ? ERROR_SUCCESS : GetLastError();
     ReleaseDC(nullptr, screen);
     if (!picture.valid()) return error != ERROR_SUCCESS ? error : ERROR_INVALID_DATA;
@@ -114,9 +114,9 @@ platform::UniqueFont CreateFormFont(UINT dpi) {
 }
 
 platform::UniqueIcon LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric, UINT dpi) {
-    return platform::UniqueIcon(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, SystemMetricForDpi(widthMetric, dpi),
-                   SystemMetricForDpi(heightMetric, dpi), LR_DEFAULTCOLOR)));
+    return platform::UniqueIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                                              SystemMetricForDpi(widthMetric, dpi),
+                                                              SystemMetricForDpi(heightMetric, dpi), LR_DEFAULTCOLOR)));
 }
 
 bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
@@ -179,29 +179,16 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            return OnCreate() ? 0 : -1;
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return 0;
-        case WM_ACTIVATE:
-            OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
-            return 0;
-        case WM_SETFOCUS:
-            SetFocus(lastFocus_ ? lastFocus_ : Control(kCommand1));
-            return 0;
+        case WM_CREATE: return OnCreate() ? 0 : -1;
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+        case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0); return 0;
+        case WM_SETFOCUS: SetFocus(lastFocus_ ? lastFocus_ : Control(kCommand1)); return 0;
         case DM_GETDEFID:  // asked by IsDialogMessage when Enter is pressed
             return MAKELRESULT(defaultButton_, DC_HASDEFID);
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(font_.get());
-        case WM_DPICHANGED:
-            OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
-        default:
-            return DefWindowProcW(hwnd_, message, wParam, lParam);
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+        case WM_DPICHANGED: OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
+        default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 
@@ -329,7 +316,8 @@ void Form1::CenterOnMonitor() {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     RECT window;
-    if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor) || !GetWindowRect(hwnd_, &window))
+    if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor) ||
+        !GetWindowRect(hwnd_, &window))
         return;
     const RECT& area = monitor.rcWork;
     const int left = area.left + ((area.right - area.left) - (window.right - window.left)) / 2;

@@ -77,7 +77,8 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
     const std::size_t at = SkipBlanks(commandLine, AfterProgramName(commandLine));
     const std::size_t switchLength = std::char_traits<char16_t>::length(kSwitch);
     const std::size_t after = at + switchLength;
-    if (commandLine.compare(at, switchLength, kSwitch) != 0 || (after < commandLine.size() && !IsBlank(commandLine[after])))
+    if (commandLine.compare(at, switchLength, kSwitch) != 0 ||
+        (after < commandLine.size() && !IsBlank(commandLine[after])))
         return std::nullopt;
     return RunElevatedReplace(Unquoted(commandLine.substr(SkipBlanks(commandLine, after))));
 }

@@ -125,8 +125,8 @@ void Report(const Decision& decision) {
             return platform::ShowMessage(u"已经更新，无需重复更新.", platform::kApplicationTitle,
                                          MessageIcon::Information);
         case UpdateOutcome::Installed:
-            return platform::ShowMessage(u"成功更新至版本" + decision.shownVersion + u".",
-                                         platform::kApplicationTitle, MessageIcon::Information);
+            return platform::ShowMessage(u"成功更新至版本" + decision.shownVersion + u".", platform::kApplicationTitle,
+                                         MessageIcon::Information);
         case UpdateOutcome::Failed:
             return platform::ShowMessage(u"更新失败.", platform::kApplicationTitle, MessageIcon::Critical);
     }

@@ -19,8 +19,7 @@ std::u16string FromAnsi(const char* bytes, std::size_t size) {
     const int length = static_cast<int>(size);
     const int needed = MultiByteToWideChar(CP_ACP, 0, bytes, length, nullptr, 0);
     std::u16string text(needed > 0 ? needed : 0, u'\0');
-    if (needed > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes, length, reinterpret_cast<wchar_t*>(&text[0]), needed);
+    if (needed > 0) MultiByteToWideChar(CP_ACP, 0, bytes, length, reinterpret_cast<wchar_t*>(&text[0]), needed);
     return text;
 }
 

@@ -16,13 +16,10 @@ std::u16string TemporaryName(const std::u16string& path) {
 
 bool TargetRefusesWrites(const FileProbe& probe) {
     return probe.status == ProbeStatus::Malformed ||
-           (probe.status == ProbeStatus::Found &&
-            (probe.attributes & (kAttributeReadOnly | kAttributeDirectory)) != 0);
+           (probe.status == ProbeStatus::Found && (probe.attributes & (kAttributeReadOnly | kAttributeDirectory)) != 0);
 }
 
-SaveResult Failure(SaveStatus status, std::uint32_t error) {
-    return {status, error != 0 ? error : kErrorGenFailure};
-}
+SaveResult Failure(SaveStatus status, std::uint32_t error) { return {status, error != 0 ? error : kErrorGenFailure}; }
 
 // Creates a new file beside `target`, passing over names that a run killed
 // part-way may have left behind (process ids are reused). On failure `error`
@@ -47,8 +44,7 @@ SaveResult WriteDurably(const std::u16string& target, const unsigned char* data,
     std::uint32_t error = 0;
     UniqueFile file = CreateTemporary(target, temp, error);
     if (!file.valid())
-        return Failure(error == kErrorAccessDenied ? SaveStatus::FolderRefusesNewFiles : SaveStatus::Failed,
-                       error);
+        return Failure(error == kErrorAccessDenied ? SaveStatus::FolderRefusesNewFiles : SaveStatus::Failed, error);
     const bool written = WriteAll(file, data, size) && FlushFile(file);
     if (!written) error = LastSystemError();
     if (file.close() && written) return {SaveStatus::Saved, 0};
@@ -80,8 +76,7 @@ bool RenameIntoPlace(const std::u16string& temp, const std::u16string& target) {
 // a data file that silently lost its attributes or its own permissions
 // could be hidden from, or shut out, the people and programs that use it.
 SaveResult SwapIn(const std::u16string& temp, const std::u16string& target, bool targetExists) {
-    if ((!targetExists || CopyTraits(target, temp)) && RenameIntoPlace(temp, target))
-        return {SaveStatus::Saved, 0};
+    if ((!targetExists || CopyTraits(target, temp)) && RenameIntoPlace(temp, target)) return {SaveStatus::Saved, 0};
     const std::uint32_t error = LastSystemError();
     RemoveFile(temp);
     return Failure(SaveStatus::Failed, error);
@@ -93,8 +88,8 @@ SaveResult ReplaceFileDurably(const std::u16string& path, const unsigned char* d
     constexpr std::uint32_t kErrorInvalidName = 123;
     const FileProbe target = ProbeFile(path);
     if (TargetRefusesWrites(target))
-        return Failure(SaveStatus::Failed, target.status == ProbeStatus::Malformed ? kErrorInvalidName
-                                                                                   : kErrorAccessDenied);
+        return Failure(SaveStatus::Failed,
+                       target.status == ProbeStatus::Malformed ? kErrorInvalidName : kErrorAccessDenied);
     std::u16string temp;
     const SaveResult written = WriteDurably(path, data, size, temp);
     if (written.status != SaveStatus::Saved) return written;

@@ -18,10 +18,8 @@ bool MeansAbsent(DWORD error) {
         case ERROR_BAD_NETPATH:
         case ERROR_BAD_NET_NAME:
         case ERROR_BAD_NET_RESP:
-        case ERROR_NETNAME_DELETED:
-            return true;
-        default:
-            return false;
+        case ERROR_NETNAME_DELETED: return true;
+        default: return false;
     }
 }
 
@@ -47,8 +45,8 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 
 bool SetCreationTime(const std::u16string& path, const FILETIME& created) {
     const UniqueFile file(CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      0, nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
     return file.valid() && SetFileTime(file.get(), &created, nullptr, nullptr);
 }
 
@@ -86,8 +84,8 @@ bool SucceededWith(DWORD error) {
 bool CopyExplicitDacl(const std::u16string& model, const std::u16string& file) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!SucceededWith(GetNamedSecurityInfoW(Wide(model), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                             nullptr, &dacl, nullptr, &descriptor)))
+    if (!SucceededWith(GetNamedSecurityInfoW(Wide(model), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                             &dacl, nullptr, &descriptor)))
         return false;
     const UniqueLocal ownedDescriptor(descriptor);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
@@ -127,8 +125,7 @@ bool FileTraits::Close(Type handle) {
 }
 
 UniqueFile CreateNewFile(const std::u16string& path) {
-    return UniqueFile(CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueFile(CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size) {

@@ -13,8 +13,7 @@ namespace {
 std::u16string KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
     std::u16string text;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path)
-        text = reinterpret_cast<const char16_t*>(path);
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
     CoTaskMemFree(path);  // allocated even when the call fails
     while (text.size() > 3 && text.back() == u'\\') text.pop_back();
     return text;
@@ -26,8 +25,8 @@ std::vector<std::u16string> VirtualizedFolders() {
     std::vector<std::u16string> folders;
     // A 32-bit program is told "Program Files (x86)" for FOLDERID_ProgramFiles
     // on 64-bit Windows, and nothing for FOLDERID_ProgramFilesX64.
-    const KNOWNFOLDERID* const ids[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86,
-                                        &FOLDERID_ProgramFilesX64, &FOLDERID_Windows, &FOLDERID_ProgramData};
+    const KNOWNFOLDERID* const ids[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64,
+                                        &FOLDERID_Windows, &FOLDERID_ProgramData};
     for (const KNOWNFOLDERID* id : ids) {
         std::u16string folder = KnownFolder(*id);
         if (!folder.empty()) folders.push_back(std::move(folder));

@@ -6,10 +6,10 @@
 
 namespace platform {
 
-constexpr std::uint32_t kErrorGenFailure = 31;         // a failure the system gave no code for
+constexpr std::uint32_t kErrorGenFailure = 31;  // a failure the system gave no code for
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorCancelled = 1223;        // the user declined
+constexpr std::uint32_t kErrorCancelled = 1223;  // the user declined
 
 // GetLastError, read right after the failing call: cleanup calls may overwrite it.
 std::uint32_t LastSystemError();

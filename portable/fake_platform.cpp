@@ -72,9 +72,7 @@ std::u16string ParentOf(const std::u16string& key) {
     return slash == std::u16string::npos ? std::u16string() : key.substr(0, slash);
 }
 
-bool IsDriveOrEmpty(const std::u16string& key) {
-    return key.empty() || (key.size() == 2 && key[1] == u':');
-}
+bool IsDriveOrEmpty(const std::u16string& key) { return key.empty() || (key.size() == 2 && key[1] == u':'); }
 
 bool FolderExists(const std::u16string& key) { return IsDriveOrEmpty(key) || S().folders.count(key) != 0; }
 
@@ -312,9 +310,7 @@ void Pause(std::uint32_t milliseconds) { S().pauses.push_back(milliseconds); }
 bool RemoveFile(const std::u16string& path) {
     if (fake::Interrupted(FileOp::Remove)) return false;
     fake::FileEntry* entry = fake::Find(path);
-    if (!entry || entry->locked ||
-        (entry->attributes & kAttributeReadOnly))
-        return false;
+    if (!entry || entry->locked || (entry->attributes & kAttributeReadOnly)) return false;
     S().files.erase(fake::Normalise(path));
     S().journal.push_back(u"remove " + path);
     return true;

@@ -21,8 +21,8 @@ struct Message {
     std::u16string title;
     platform::MessageIcon icon;
 };
-std::vector<Message>& Messages();            // every box shown, in order
-std::vector<std::u16string>& WindowLookups(); // every title looked up
+std::vector<Message>& Messages();              // every box shown, in order
+std::vector<std::u16string>& WindowLookups();  // every title looked up
 void SetWindowExists(bool exists);
 
 // --- files -----------------------------------------------------------------
@@ -33,7 +33,7 @@ void AddFolder(const std::u16string& path);
 void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes = 0);
 std::optional<Bytes> FileBytes(const std::u16string& path);
 std::vector<std::u16string> FilesIn(const std::u16string& folder);  // names as stored
-void SetLocked(const std::u16string& path, bool locked);  // held open by another program, no sharing
+void SetLocked(const std::u16string& path, bool locked);            // held open by another program, no sharing
 
 std::uint64_t CreationOf(const std::u16string& path);  // a stamp, unique to each file made
 

@@ -45,9 +45,7 @@ std::string Lower(std::string text) {
 
 bool IsRoot(std::uint32_t root) { return root >= 0x80000000u && root <= 0x80000006u; }
 
-std::string KeyName(std::uint32_t root, const std::string& path) {
-    return std::to_string(root) + "\\" + Lower(path);
-}
+std::string KeyName(std::uint32_t root, const std::string& path) { return std::to_string(root) + "\\" + Lower(path); }
 
 Key* FindKey(std::uint32_t root, const std::string& path) {
     if (path.empty()) return &R().keys[KeyName(root, "")];  // a root always exists
@@ -125,8 +123,7 @@ long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& 
     return kSuccess;
 }
 
-long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data,
-                std::uint32_t* size) {
+long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
     OpenKeyRecord* record = Record(key);
     if ((record->access & kKeyRead) != kKeyRead) return kAccessDenied;
     const Key& stored = R().keys[record->path];

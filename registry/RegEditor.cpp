@@ -17,9 +17,8 @@ struct RootName {
     RootKey handle;
 };
 constexpr RootName kRoots[] = {
-    {u"HKEY_CLASSES_ROOT", 0x80000000u},  {u"HKEY_CURRENT_USER", 0x80000001u},
-    {u"HKEY_LOCAL_MACHINE", 0x80000002u}, {u"HKEY_USERS", 0x80000003u},
-    {u"HKEY_PERFORMANCE_DATA", 0x80000004u}, {u"HKEY_CURRENT_CONFIG", 0x80000005u},
+    {u"HKEY_CLASSES_ROOT", 0x80000000u}, {u"HKEY_CURRENT_USER", 0x80000001u},     {u"HKEY_LOCAL_MACHINE", 0x80000002u},
+    {u"HKEY_USERS", 0x80000003u},        {u"HKEY_PERFORMANCE_DATA", 0x80000004u}, {u"HKEY_CURRENT_CONFIG", 0x80000005u},
     {u"HKEY_DYN_DATA", 0x80000006u},
 };
 
@@ -29,9 +28,7 @@ std::vector<char> AnsiName(const std::u16string& text) {
     return ansi;
 }
 
-bool IsMalformed(const std::u16string& path) {
-    return path.compare(0, 5, u"HKEY_") != 0 || path.back() == u'\\';
-}
+bool IsMalformed(const std::u16string& path) { return path.compare(0, 5, u"HKEY_") != 0 || path.back() == u'\\'; }
 
 // Trims spaces from both ends and drops the stored terminator (the last
 // character left), then keeps what comes before the first NUL.
@@ -57,7 +54,8 @@ RootKey RootKeyFromName(const std::u16string& name) {
 
 RootKey SplitKeyPath(std::u16string& path) {
     if (IsMalformed(path)) {
-        platform::ShowMessage(u"Incorrect fmt:\r\n\r\n" + path, platform::kApplicationTitle, platform::MessageIcon::None);
+        platform::ShowMessage(u"Incorrect fmt:\r\n\r\n" + path, platform::kApplicationTitle,
+                              platform::MessageIcon::None);
         return 0;
     }
     const std::size_t separator = path.find(u'\\');
@@ -71,8 +69,7 @@ RootKey SplitKeyPath(std::u16string& path) {
     return root;
 }
 
-platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath,
-                                                 const std::u16string& valueName) {
+platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, const std::u16string& valueName) {
     std::u16string subKey = keyPath;
     const RootKey root = SplitKeyPath(subKey);
     if (root == 0) return std::u16string();
@@ -91,8 +88,7 @@ platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath,
     return DecodeBuffer(platform::FromAnsi(reinterpret_cast<const char*>(buffer), kReadBufferSize));
 }
 
-bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
-                      const std::u16string& text) {
+bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName, const std::u16string& text) {
     std::u16string subKey = keyPath;
     const RootKey root = SplitKeyPath(subKey);
     if (root == 0) return false;
@@ -101,8 +97,7 @@ bool WriteStringValue(const std::u16string& keyPath, const std::u16string& value
     if (OpenKey(root, AnsiName(subKey).data(), kKeyWrite, key) != kSuccess) return false;
 
     const std::vector<char> data = AnsiName(text);  // the bytes and one NUL terminator
-    return SetValue(key, AnsiName(valueName).data(), kTypeString,
-                    reinterpret_cast<const unsigned char*>(data.data()),
+    return SetValue(key, AnsiName(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
                     static_cast<std::uint32_t>(data.size())) == kSuccess;
 }
 

@@ -24,13 +24,11 @@ RootKey SplitKeyPath(std::u16string& path);
 // cannot be read or holds more than 254 bytes; "" when the path names no root.
 // Raises InvalidArgument when the value's bytes are nothing but spaces (an
 // empty value without a terminator). The value's type is not examined.
-platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath,
-                                                 const std::u16string& valueName);
+platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, const std::u16string& valueName);
 
 // Stores `text` as a REG_SZ value under an existing key (never creates one).
 // True when the value was stored; false, with nothing changed, otherwise.
-bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
-                      const std::u16string& text);
+bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName, const std::u16string& text);
 
 // The value of text the module reads on failure.
 extern const char16_t kReadFailed[];

@@ -28,8 +28,7 @@ long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& 
 
 // Reads the value's bytes into `data`; `size` holds the buffer size in and the
 // value's size out. Fails with ERROR_MORE_DATA when the value does not fit.
-long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data,
-                std::uint32_t* size);
+long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data, std::uint32_t* size);
 
 long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const unsigned char* data,
               std::uint32_t size);

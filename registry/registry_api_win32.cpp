@@ -13,18 +13,15 @@ bool KeyTraits::Close(Type key) {
 
 long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& key) {
     HKEY opened = nullptr;
-    const LONG result = RegOpenKeyExA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)), subKey, 0,
-                                      access, &opened);
+    const LONG result = RegOpenKeyExA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)), subKey, 0, access, &opened);
     key.reset(result == ERROR_SUCCESS ? opened : nullptr);
     return result;
 }
 
-long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data,
-                std::uint32_t* size) {
+long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
     DWORD valueType = *type;
     DWORD valueSize = *size;
-    const LONG result = RegQueryValueExA(static_cast<HKEY>(key.get()), name, nullptr, &valueType, data,
-                                         &valueSize);
+    const LONG result = RegQueryValueExA(static_cast<HKEY>(key.get()), name, nullptr, &valueType, data, &valueSize);
     *type = valueType;
     *size = valueSize;
     return result;

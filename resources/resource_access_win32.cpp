@@ -26,8 +26,8 @@ const void* FindResourceBytes(LPCWSTR type, LPCWSTR name, DWORD* size) {
 // units; an absent string has length 0.
 platform::Result<std::u16string> LoadStringResource(unsigned id) {
     DWORD size = 0;
-    const auto* block = static_cast<const WORD*>(
-        FindResourceBytes(RT_STRING, MAKEINTRESOURCEW(id / kStringsPerBlock + 1), &size));
+    const auto* block =
+        static_cast<const WORD*>(FindResourceBytes(RT_STRING, MAKEINTRESOURCEW(id / kStringsPerBlock + 1), &size));
     if (!block) return platform::Raised::ResourceNotFound;
     const WORD* end = block + size / sizeof(WORD);
     const WORD* entry = block;
@@ -41,8 +41,7 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
 
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
     DWORD size = 0;
-    const void* data = FindResourceBytes(reinterpret_cast<LPCWSTR>(typeName.c_str()),
-                                         MAKEINTRESOURCEW(id), &size);
+    const void* data = FindResourceBytes(reinterpret_cast<LPCWSTR>(typeName.c_str()), MAKEINTRESOURCEW(id), &size);
     if (!data) return platform::Raised::ResourceNotFound;
     return Bytes{static_cast<const unsigned char*>(data), size};
 }

@@ -17,11 +17,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             if (LOWORD(wParam) == kButton && HIWORD(wParam) == BN_CLICKED)
                 MessageBoxW(window, L"成功更新至版本7.0.8.", L"Tolvar Update", MB_OK | MB_ICONINFORMATION);
             return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -38,9 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     const HWND window = CreateWindowW(L"Baseline", L"Baseline", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
                                       CW_USEDEFAULT, 426, 181, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
-    const HWND button = CreateWindowW(L"Button", L"开始更新", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 168,
-                                      96, 89, 25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButton)),
-                                      instance, nullptr);
+    const HWND button =
+        CreateWindowW(L"Button", L"开始更新", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 168, 96, 89, 25,
+                      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButton)), instance, nullptr);
     const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

@@ -184,7 +184,8 @@ bool MakeInstallation(const std::wstring& folder, const std::vector<char>& oldTa
 bool Installed(const Sample& sample, const std::wstring& folder, const std::vector<char>& payload) {
     const std::vector<std::wstring> entries = e2e::FolderEntries(folder);
     return sample.boxText == kSuccessText && e2e::ReadBytes(folder + L"\\unit.xml") == payload &&
-           e2e::ProductValue(L"VerTOL") == std::wstring(kNewVersion) && entries == std::vector<std::wstring>{L"unit.xml"};
+           e2e::ProductValue(L"VerTOL") == std::wstring(kNewVersion) &&
+           entries == std::vector<std::wstring>{L"unit.xml"};
 }
 
 // The floor of an install: the payload written to a new file beside the old
@@ -196,12 +197,13 @@ std::optional<double> DurableWriteMs(const std::wstring& folder, const std::vect
     if (!e2e::MakeFolders(folder) || !e2e::WriteBytes(target, oldTable)) return std::nullopt;
 
     const double started = NowMs();
-    const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     DWORD written = 0;
     const bool ok = WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr) &&
                     written == payload.size() && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !ok || 
+    if (!CloseHandle(file) || !ok ||
         !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return std::nullopt;
     const double elapsed = NowMs() - started;
@@ -264,11 +266,11 @@ void PrintTable(const Series& baseline, const Series& app, const Series& peer, c
     const double workingSetDiff = Median(app.workingSet) - Median(baseline.workingSet);
     std::printf("\n");
     Print({"medians (middle half)", "baseline", "UpDate.exe", "NSIS patcher", "measure", "target", ""});
-    Print({"start-up to window shown, ms", Figure(baseline.start), Figure(app.start), "",
-           Format("%.2fx", startRatio), "<= 1.10x", Verdict(startRatio <= 1.10)});
+    Print({"start-up to window shown, ms", Figure(baseline.start), Figure(app.start), "", Format("%.2fx", startRatio),
+           "<= 1.10x", Verdict(startRatio <= 1.10)});
     Print({"click to message box shown, ms", Figure(baseline.click), Figure(app.click), "", "", "", ""});
-    Print({"launch to result box shown, ms", "", Figure(app.launch), Figure(peer.launch),
-           Format("%.2fx", launchRatio), "", ""});
+    Print({"launch to result box shown, ms", "", Figure(app.launch), Figure(peer.launch), Format("%.2fx", launchRatio),
+           "", ""});
     Print({"durable write alone (floor), ms", "", Figure(floor), "", "", "", ""});
     Print({"install / (floor + baseline box)", "", "", "", Format("%.2fx", installRatio), "<= 2x",
            Verdict(installRatio <= 2.0)});

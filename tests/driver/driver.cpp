@@ -25,7 +25,9 @@ struct Module {
     ~Module() {
         if (handle) FreeLibrary(handle);
     }
-    const void* Find(LPCWSTR type, LPCWSTR name, DWORD* size) const { return FindIn(type, name, kChineseSimplified, size); }
+    const void* Find(LPCWSTR type, LPCWSTR name, DWORD* size) const {
+        return FindIn(type, name, kChineseSimplified, size);
+    }
     const void* FindNeutral(LPCWSTR type, LPCWSTR name, DWORD* size) const {
         return FindIn(type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), size);
     }
@@ -61,8 +63,8 @@ bool Near(std::uint32_t a, std::uint32_t b) {
 // screen shows. Opaque pixels are those that come out the same on black and
 // on white.
 double IconMatch(const Picture& shown, LPCWSTR icon) {
-    const HICON system = static_cast<HICON>(
-        LoadImageW(nullptr, icon, IMAGE_ICON, shown.width, shown.height, LR_SHARED));
+    const HICON system =
+        static_cast<HICON>(LoadImageW(nullptr, icon, IMAGE_ICON, shown.width, shown.height, LR_SHARED));
     if (!system) return 0;
     Canvas onBlack(shown.width, shown.height), onWhite(shown.width, shown.height);
     RECT all{0, 0, shown.width, shown.height};
@@ -113,7 +115,8 @@ bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value) {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
     return utf8;
@@ -129,7 +132,8 @@ std::wstring WindowsPath(const std::wstring& path) {
 std::string WindowText(HWND window) {
     wchar_t text[1024] = {};
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, SettleBoundMs(), &length))
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                             SettleBoundMs(), &length))
         return "<no answer>";
     return Utf8(std::wstring(text, length));
 }
@@ -222,11 +226,10 @@ bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    const BOOL started =
-        token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                     folder.c_str(), &startup, &created)
-              : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                               &startup, &created);
+    const BOOL started = token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                                      nullptr, folder.c_str(), &startup, &created)
+                               : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                                folder.c_str(), &startup, &created);
     if (!started) {
         std::printf("  CreateProcess failed: %lu\n", GetLastError());
         return false;
@@ -285,29 +288,33 @@ DWORD Clamp(ULONGLONG value, DWORD low, DWORD high) {
 void NoteStartup(DWORD elapsedMs) {
     if (g_startupMs != 0) return;
     g_startupMs = elapsedMs ? elapsedMs : 1;
-    std::printf("  the first UpDate.exe took %lu ms to show its window: waits allow up to %lu ms for a start, "
-                "%lu ms for an answer\n", static_cast<unsigned long>(g_startupMs),
-                static_cast<unsigned long>(StartBoundMs()), static_cast<unsigned long>(SettleBoundMs()));
+    std::printf(
+        "  the first UpDate.exe took %lu ms to show its window: waits allow up to %lu ms for a start, "
+        "%lu ms for an answer\n",
+        static_cast<unsigned long>(g_startupMs), static_cast<unsigned long>(StartBoundMs()),
+        static_cast<unsigned long>(SettleBoundMs()));
 }
 
 DWORD StartBoundMs() { return g_startupMs ? Clamp(4ull * g_startupMs + 10000, 30000, 300000) : 300000; }
 DWORD SettleBoundMs() { return g_startupMs ? Clamp(g_startupMs + 10000ull, 10000, 120000) : 120000; }
 
 bool App::WaitForForm(Form& form) {
-    const bool found = WaitFor([&] {
-        form = Form();
-        form.window = FindProcessWindow(processId_, nullptr, L"Tolvar Update");
-        if (!form.window || FindProcessWindow(processId_, L"#32770", nullptr) == form.window) return false;
-        for (HWND child : ChildrenInZOrder(form.window)) {
-            const std::string kind = ClassName(child);
-            const LONG style = GetWindowLongW(child, GWL_STYLE);
-            if (kind == "Button" && WindowText(child) == u8"开始更新") form.command1 = child;
-            if (kind == "Button" && WindowText(child) == u8"退出") form.command2 = child;
-            if (kind == "Static" && (style & SS_TYPEMASK) == SS_BITMAP) form.image1 = child;
-            if (kind == "Static" && (style & SS_TYPEMASK) == SS_LEFT) form.label1 = child;
-        }
-        return form.command1 && form.command2 && form.label1 && form.image1;
-    }, StartBoundMs());
+    const bool found = WaitFor(
+        [&] {
+            form = Form();
+            form.window = FindProcessWindow(processId_, nullptr, L"Tolvar Update");
+            if (!form.window || FindProcessWindow(processId_, L"#32770", nullptr) == form.window) return false;
+            for (HWND child : ChildrenInZOrder(form.window)) {
+                const std::string kind = ClassName(child);
+                const LONG style = GetWindowLongW(child, GWL_STYLE);
+                if (kind == "Button" && WindowText(child) == u8"开始更新") form.command1 = child;
+                if (kind == "Button" && WindowText(child) == u8"退出") form.command2 = child;
+                if (kind == "Static" && (style & SS_TYPEMASK) == SS_BITMAP) form.image1 = child;
+                if (kind == "Static" && (style & SS_TYPEMASK) == SS_LEFT) form.label1 = child;
+            }
+            return form.command1 && form.command2 && form.label1 && form.image1;
+        },
+        StartBoundMs());
     if (!found) std::printf("  no window \"Tolvar Update\" with its four controls appeared\n");
     if (found) NoteStartup(static_cast<DWORD>(GetTickCount64() - startedAt_));
     return found;
@@ -333,14 +340,15 @@ std::unique_ptr<ProbeReply> ProbeWindow(DWORD threadId, HWND window) {
     }
     const HANDLE memory =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeReply), kProbeMemory);
-    auto* shared = memory ? static_cast<ProbeReply*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, sizeof(ProbeReply)))
-                          : nullptr;
+    auto* shared =
+        memory ? static_cast<ProbeReply*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, sizeof(ProbeReply))) : nullptr;
     std::unique_ptr<ProbeReply> reply;
     if (shared) {
         std::memset(shared, 0, sizeof *shared);
         if (const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, probe, threadId)) {
             DWORD_PTR ignored = 0;
-            SendMessageTimeoutW(window, RegisterWindowMessageW(kProbeMessage), 0, 0, SMTO_ABORTIFHUNG, SettleBoundMs(), &ignored);
+            SendMessageTimeoutW(window, RegisterWindowMessageW(kProbeMessage), 0, 0, SMTO_ABORTIFHUNG, SettleBoundMs(),
+                                &ignored);
             UnhookWindowsHookEx(hook);
         }
         if (shared->answered) reply.reset(new ProbeReply(*shared));
@@ -357,8 +365,8 @@ ProbedIcon ExeIcon(const std::wstring& exe, unsigned id, int size) {
     DWORD groupSize = 0, imageSize = 0;
     const void* group = module.FindNeutral(RT_GROUP_ICON, MAKEINTRESOURCEW(id), &groupSize);
     if (!group) return drawn;
-    const int image = LookupIconIdFromDirectoryEx(static_cast<BYTE*>(const_cast<void*>(group)), TRUE, size, size,
-                                                  LR_DEFAULTCOLOR);
+    const int image =
+        LookupIconIdFromDirectoryEx(static_cast<BYTE*>(const_cast<void*>(group)), TRUE, size, size, LR_DEFAULTCOLOR);
     const void* bits = module.FindNeutral(RT_ICON, MAKEINTRESOURCEW(image), &imageSize);
     if (!bits) return drawn;
     const HICON icon = CreateIconFromResourceEx(static_cast<BYTE*>(const_cast<void*>(bits)), imageSize, TRUE,
@@ -386,7 +394,8 @@ const char* IconName(Icon icon) {
 
 std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, bool readIcon) {
     MessageBoxSeen box;
-    if (!WaitFor([&] { return (box.window = FindProcessWindow(processId, L"#32770", nullptr)) != nullptr; }, StartBoundMs())) {
+    if (!WaitFor([&] { return (box.window = FindProcessWindow(processId, L"#32770", nullptr)) != nullptr; },
+                 StartBoundMs())) {
         std::printf("  no message box appeared\n");
         return std::nullopt;
     }
@@ -467,11 +476,13 @@ std::optional<std::vector<char>> ReadBytes(const std::wstring& path) {
 }
 
 bool WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = bytes.empty() ||
-                    (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+    const bool ok =
+        bytes.empty() ||
+        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
     return CloseHandle(file) && ok;
 }
 

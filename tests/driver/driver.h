@@ -16,11 +16,11 @@
 namespace e2e {
 
 struct Options {
-    std::wstring app;      // UpDate.exe
-    std::wstring payload;  // what an install must leave in the data file
-    std::wstring scratch;  // a folder of the driver's own for the cases' files
+    std::wstring app;             // UpDate.exe
+    std::wstring payload;         // what an install must leave in the data file
+    std::wstring scratch;         // a folder of the driver's own for the cases' files
     std::wstring refusedInstall;  // an installation folder this user cannot write (only for that case)
-    UINT dpi = 96;         // the DPI the run was started at
+    UINT dpi = 96;                // the DPI the run was started at
 };
 const Options& GetOptions();
 void SetOptions(const Options& options);
@@ -30,8 +30,8 @@ void SetOptions(const Options& options);
 // emulated x86-32 takes a minute) slows all the program does, so "started",
 // "the box appeared" and "the layout settled" are allowed a multiple of it.
 // Until a start has been timed, the bounds are those of the slowest machine.
-DWORD StartBoundMs();   // a program's start, up to its window
-DWORD SettleBoundMs();  // what a running program does in answer to input
+DWORD StartBoundMs();               // a program's start, up to its window
+DWORD SettleBoundMs();              // what a running program does in answer to input
 void NoteStartup(DWORD elapsedMs);  // the first start timed sets the pace
 
 // Polls `done` until it holds or `timeoutMs` has passed; true when it held.
@@ -51,10 +51,10 @@ bool Option(const wchar_t* argument, const wchar_t* name, std::wstring& value);
 
 std::string Utf8(const std::wstring& text);
 std::wstring WindowsPath(const std::wstring& path);  // a Unix path becomes its Z: path
-std::string WindowText(HWND window);                  // UTF-8
+std::string WindowText(HWND window);                 // UTF-8
 std::string ClassName(HWND window);
 std::vector<HWND> ChildrenInZOrder(HWND parent);
-RECT RectInClient(HWND control, HWND parent);         // the control's window rectangle, in parent client pixels
+RECT RectInClient(HWND control, HWND parent);  // the control's window rectangle, in parent client pixels
 
 // Strings and bitmaps carried by an exe, read from the file in language 2052.
 std::wstring ExeString(const std::wstring& exe, unsigned id);

@@ -13,9 +13,9 @@
 
 namespace e2e {
 
-constexpr wchar_t kProbeMessage[] = L"UpDate.e2e.Probe";     // registered message the hook answers
+constexpr wchar_t kProbeMessage[] = L"UpDate.e2e.Probe";        // registered message the hook answers
 constexpr wchar_t kProbeMemory[] = L"Local\\UpDate.e2e.Probe";  // where it writes the answer
-constexpr char kProbeHookName[] = "ProbeHook";                 // WH_CALLWNDPROC procedure of e2e_probe.dll
+constexpr char kProbeHookName[] = "ProbeHook";                  // WH_CALLWNDPROC procedure of e2e_probe.dll
 
 constexpr int kProbeIconMax = 64;  // largest icon side the reply carries
 
@@ -27,8 +27,8 @@ struct ProbedIcon {
 };
 
 struct ProbeReply {
-    LONG answered;    // 1 once the hook has filled the rest
-    BOOL hasFont;     // the window answered WM_GETFONT with a font
+    LONG answered;  // 1 once the hook has filled the rest
+    BOOL hasFont;   // the window answered WM_GETFONT with a font
     LOGFONTW font;
     ProbedIcon icons[2];  // ICON_BIG, ICON_SMALL; width 0 when the window has none
 };

@@ -9,7 +9,8 @@ namespace {
 void Answer(HWND window) {
     const HANDLE memory = OpenFileMappingW(FILE_MAP_WRITE, FALSE, e2e::kProbeMemory);
     if (!memory) return;
-    if (auto* reply = static_cast<e2e::ProbeReply*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, sizeof(e2e::ProbeReply)))) {
+    if (auto* reply =
+            static_cast<e2e::ProbeReply*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, sizeof(e2e::ProbeReply)))) {
         const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
         reply->hasFont = font && GetObjectW(font, sizeof reply->font, &reply->font) == sizeof reply->font;
         e2e::DrawIconOnWhite(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)), reply->icons[0]);

@@ -15,8 +15,8 @@ namespace {
 
 void BecomeDpiAware() {
     using SetContextFunction = BOOL(WINAPI*)(HANDLE);
-    const auto setContext = reinterpret_cast<SetContextFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    const auto setContext = reinterpret_cast<SetContextFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
     if (!setContext || !setContext(reinterpret_cast<HANDLE>(-4)))  // per monitor, version 2
         SetProcessDPIAware();
 }

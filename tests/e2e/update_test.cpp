@@ -43,11 +43,15 @@ struct Case {
 
 const Case kCases[] = {
     {"Installs", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"PathWithTrailingBackslash", PathTol::FolderWithBackslash, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"FolderNameWithSpaces", PathTol::Folder, L"Program Files\\Tolvar 7", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"Version7_0_10IsOlder", PathTol::Folder, L"Tolvar", L"7.0.10", DataFile::Plain, kInstalled, Icon::Information, true},
+    {"PathWithTrailingBackslash", PathTol::FolderWithBackslash, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled,
+     Icon::Information, true},
+    {"FolderNameWithSpaces", PathTol::Folder, L"Program Files\\Tolvar 7", L"7.0.7", DataFile::Plain, kInstalled,
+     Icon::Information, true},
+    {"Version7_0_10IsOlder", PathTol::Folder, L"Tolvar", L"7.0.10", DataFile::Plain, kInstalled, Icon::Information,
+     true},
     {"Version7_0IsOlder", PathTol::Folder, L"Tolvar", L"7.0", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"SameVersion", PathTol::Folder, L"Tolvar", kCarriedVersion, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
+    {"SameVersion", PathTol::Folder, L"Tolvar", kCarriedVersion, DataFile::Plain, kAlreadyUpdated, Icon::Information,
+     false},
     {"NewerVersion", PathTol::Folder, L"Tolvar", L"7.1", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
     {"NoVersionValue", PathTol::Folder, L"Tolvar", nullptr, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
     {"NoDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
@@ -83,10 +87,18 @@ public:
 
     void Prepare() {
         ASSERT_TRUE(MakeFolders(root_));
-        if (case_.path != PathTol::MissingFolder) { ASSERT_TRUE(MakeFolders(folder_)); }
-        if (case_.file != DataFile::None) { ASSERT_TRUE(WriteBytes(dataFile(), kOldData)); }
-        if (case_.file == DataFile::Hidden) { ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_HIDDEN)); }
-        if (case_.file == DataFile::ReadOnly) { ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_READONLY)); }
+        if (case_.path != PathTol::MissingFolder) {
+            ASSERT_TRUE(MakeFolders(folder_));
+        }
+        if (case_.file != DataFile::None) {
+            ASSERT_TRUE(WriteBytes(dataFile(), kOldData));
+        }
+        if (case_.file == DataFile::Hidden) {
+            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+        }
+        if (case_.file == DataFile::ReadOnly) {
+            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_READONLY));
+        }
         attributes_ = GetFileAttributesW(dataFile().c_str());
 
         switch (case_.path) {
@@ -104,7 +116,8 @@ public:
         }
         if (case_.path == PathTol::Empty) {
             const std::wstring decoy = root_.substr(0, 2) + L"\\unit.xml";
-            ASSERT_EQ(GetFileAttributesW(decoy.c_str()), INVALID_FILE_ATTRIBUTES) << "a file is already at " << Utf8(decoy);
+            ASSERT_EQ(GetFileAttributesW(decoy.c_str()), INVALID_FILE_ATTRIBUTES)
+                << "a file is already at " << Utf8(decoy);
             driveDecoy_ = decoy;
             ASSERT_TRUE(WriteBytes(driveDecoy_, kOldData));
         }
@@ -143,9 +156,11 @@ public:
                 ASSERT_TRUE(payload.has_value()) << "cannot read the payload " << Utf8(GetOptions().payload);
                 expected = *payload;
             }
-            EXPECT_TRUE(*data == expected) << (installed ? "the data file is not the payload" : "the data file changed");
+            EXPECT_TRUE(*data == expected)
+                << (installed ? "the data file is not the payload" : "the data file changed");
             EXPECT_EQ(GetFileAttributesW(dataFile().c_str()), attributes_) << "attributes changed";
-            EXPECT_EQ(FolderEntries(folder_), std::vector<std::wstring>{L"unit.xml"}) << "files left beside the data file";
+            EXPECT_EQ(FolderEntries(folder_), std::vector<std::wstring>{L"unit.xml"})
+                << "files left beside the data file";
         }
         if (case_.path == PathTol::NoKey || case_.path == PathTol::NoValue) {
             EXPECT_TRUE(ReadBytes(errorDecoyFolder() + L"\\unit.xml") == kOldData) << "Error.\\unit.xml was written";
@@ -255,7 +270,8 @@ TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
 std::u16string U16(const std::string& utf8) {
     const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::u16string text(static_cast<std::size_t>(size), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), reinterpret_cast<wchar_t*>(&text[0]), size);
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), reinterpret_cast<wchar_t*>(&text[0]),
+                        size);
     return text;
 }
 
@@ -456,12 +472,14 @@ private:
             PEB peb{};
             RTL_USER_PROCESS_PARAMETERS parameters{};
             if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
-                !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) || !peb.ProcessParameters ||
+                !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+                !peb.ProcessParameters ||
                 !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr) ||
                 parameters.CommandLine.Length == 0)
                 continue;
             std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
-            if (ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0], parameters.CommandLine.Length, nullptr))
+            if (ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0], parameters.CommandLine.Length,
+                                  nullptr))
                 line = text;
         }
         if (process) CloseHandle(process);

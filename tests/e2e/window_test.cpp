@@ -108,7 +108,9 @@ TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
     EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command2, FALSE), form_.command1);
     EXPECT_EQ(GetNextDlgTabItem(form_.window, form_.command1, TRUE), form_.command2);
 
-    const auto isDefault = [](HWND button) { return (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON; };
+    const auto isDefault = [](HWND button) {
+        return (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    };
     EXPECT_TRUE(isDefault(form_.command1));
     PressKey(VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusOf(thread) == form_.command2; })) << "Tab";
@@ -239,7 +241,8 @@ BOOL CALLBACK KeepType(HMODULE module, LPWSTR type, LONG_PTR all) {
 
 std::vector<Resource> ResourcesOf(const std::wstring& exe) {
     std::vector<Resource> all;
-    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HMODULE module =
+        LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!module) return all;
     EnumResourceTypesW(module, KeepType, reinterpret_cast<LONG_PTR>(&all));
     FreeLibrary(module);
@@ -252,8 +255,8 @@ bool ReplaceResources(const std::wstring& exe, const std::vector<Resource>& reso
     const HANDLE update = BeginUpdateResourceW(exe.c_str(), TRUE);
     if (!update) return false;
     for (const Resource& r : resources) {
-        if (!UpdateResourceW(update, r.type.c_str(), r.name.c_str(), r.language, const_cast<unsigned char*>(r.bytes.data()),
-                             static_cast<DWORD>(r.bytes.size()))) {
+        if (!UpdateResourceW(update, r.type.c_str(), r.name.c_str(), r.language,
+                             const_cast<unsigned char*>(r.bytes.data()), static_cast<DWORD>(r.bytes.size()))) {
             EndUpdateResourceW(update, TRUE);
             return false;
         }
@@ -298,7 +301,8 @@ class LoadFailureTest : public testing::TestWithParam<MissingResource> {};
 
 TEST_P(LoadFailureTest, NamesWhatFailedAndEndsWithTheError) {
     const MissingResource& missing = GetParam();
-    const std::wstring folder = GetOptions().scratch + L"\\load-" + std::wstring(missing.name, missing.name + std::strlen(missing.name));
+    const std::wstring folder =
+        GetOptions().scratch + L"\\load-" + std::wstring(missing.name, missing.name + std::strlen(missing.name));
     RemoveTree(folder);
     ASSERT_TRUE(MakeFolders(folder));
     const std::wstring exe = folder + L"\\UpDate.exe";
@@ -324,7 +328,9 @@ TEST_P(LoadFailureTest, NamesWhatFailedAndEndsWithTheError) {
     RemoveTree(folder);
 }
 INSTANTIATE_TEST_SUITE_P(Resources, LoadFailureTest, testing::ValuesIn(kMissingResources),
-                         [](const testing::TestParamInfo<MissingResource>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<MissingResource>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace e2e

@@ -31,8 +31,8 @@ constexpr char16_t kValueName16[] = u"VerTOL";
 constexpr std::size_t kReadBufferSize = 255;  // a value of more bytes cannot be read
 
 // The predefined roots in handle order: 0x80000000 + index.
-constexpr const char16_t* kRootNames[] = {u"HKEY_CLASSES_ROOT",     u"HKEY_CURRENT_USER",   u"HKEY_LOCAL_MACHINE",
-                                          u"HKEY_USERS",            u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG",
+constexpr const char16_t* kRootNames[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",     u"HKEY_LOCAL_MACHINE",
+                                          u"HKEY_USERS",        u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG",
                                           u"HKEY_DYN_DATA"};
 
 void Check(bool holds, const char* property) {
@@ -103,13 +103,15 @@ void CheckStoredValueRead(Input& input) {
     }
     const std::u16string& text = read.value();
     const std::u16string storedText = Decoded(stored);
-    Check(text.size() <= stored.size() && text.size() <= storedText.size(), "the result is never longer than the stored text");
+    Check(text.size() <= stored.size() && text.size() <= storedText.size(),
+          "the result is never longer than the stored text");
     Check(text.find(u'\0') == std::u16string::npos, "a result holds no NUL");
     Check(text.empty() || text.front() != u' ', "leading spaces are trimmed");
     Check(storedText.find(text) != std::u16string::npos, "the result is a piece of the stored text");
     // The sentinel on a read that worked must be the value's own text.
     if (text == registry::kReadFailed)
-        Check(storedText.find(registry::kReadFailed) != std::u16string::npos, "\"Error.\" only when the read failed or was stored");
+        Check(storedText.find(registry::kReadFailed) != std::u16string::npos,
+              "\"Error.\" only when the read failed or was stored");
 }
 
 // The rules of SplitKeyPath, and what a read over an empty registry makes of the path.
@@ -128,7 +130,8 @@ void CheckSplit(const std::u16string& original) {
     } else {
         Check(fake::Messages().empty(), "a well-formed path shows no box");
         const std::size_t separator = original.find(u'\\');
-        Check(root == HandleNamed(original.substr(0, separator)), "the root is the handle named before the first \"\\\"");
+        Check(root == HandleNamed(original.substr(0, separator)),
+              "the root is the handle named before the first \"\\\"");
         Check(path == (separator == std::u16string::npos ? std::u16string() : original.substr(separator + 1)),
               "the path becomes everything after the first \"\\\"");
     }

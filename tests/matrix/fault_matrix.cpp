@@ -110,8 +110,8 @@ Verdict Judge(const Observation& seen, const Bytes& payload, const std::string& 
         lose("VerTOL names " + carriedVersion + " but the payload is not on disk");
 
     if (seen.messages.size() != seen.programs)
-        Note(verdict.why, std::to_string(seen.messages.size()) + " boxes from " + std::to_string(seen.programs) +
-                              " program(s)");
+        Note(verdict.why,
+             std::to_string(seen.messages.size()) + " boxes from " + std::to_string(seen.programs) + " program(s)");
     const bool alone = seen.programs == 1;
     const bool unchanged = seen.dataAfter == seen.dataBefore && seen.versionAfter == seen.versionBefore;
     for (const std::u16string& message : seen.messages) {
@@ -150,7 +150,9 @@ void RecordSkipped(const std::string& suite, const std::string& name, const std:
 }
 
 void RecordStorm(const std::string& name, const StormTally& tally, bool passed, const std::string& why) {
-    const auto figure = [](const char* label, std::size_t value) { return '\t' + std::string(label) + '=' + std::to_string(value); };
+    const auto figure = [](const char* label, std::size_t value) {
+        return '\t' + std::string(label) + '=' + std::to_string(value);
+    };
     AppendRow("storm\t" + Cell(name) + '\t' + (passed ? "pass" : "FAIL") + figure("killed", tally.killed) +
               figure("finished", tally.finished) + figure("missing", tally.missing) +
               figure("not-ordinary", tally.notOrdinary) + figure("mixed", tally.mixed) +

@@ -62,14 +62,14 @@ void RecordSkipped(const std::string& suite, const std::string& name, const std:
 // What a kill storm saw: installs started and killed at a random moment, and
 // what each kill left.
 struct StormTally {
-    std::size_t killed = 0;        // installs ended by the kill
-    std::size_t finished = 0;      // installs that ended before the kill came
-    std::size_t missing = 0;       // no data file under its name afterwards
-    std::size_t notOrdinary = 0;   // a folder, a link or the like under its name
-    std::size_t mixed = 0;         // a data file that is neither the old one nor the payload
-    std::size_t versionAhead = 0;  // "VerTOL" names the carried version over other data
+    std::size_t killed = 0;            // installs ended by the kill
+    std::size_t finished = 0;          // installs that ended before the kill came
+    std::size_t missing = 0;           // no data file under its name afterwards
+    std::size_t notOrdinary = 0;       // a folder, a link or the like under its name
+    std::size_t mixed = 0;             // a data file that is neither the old one nor the payload
+    std::size_t versionAhead = 0;      // "VerTOL" names the carried version over other data
     std::size_t old = 0, payload = 0;  // the whole files seen after kills
-    std::size_t leftovers = 0;     // files a killed install left beside the data file
+    std::size_t leftovers = 0;         // files a killed install left beside the data file
 };
 
 // Writes the storm's row ("storm", its name, pass or FAIL, its figures, why);

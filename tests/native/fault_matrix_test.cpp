@@ -198,23 +198,49 @@ struct ProgramFilesCase {
     const char* name;
     std::function<void()> arrange;
     Outcome outcome;
-    std::size_t prompts;               // copies asked for
+    std::size_t prompts;                // copies asked for
     std::optional<bool> storeReplaced;  // nothing: no VirtualStore copy
 };
 
 const ProgramFilesCase kProgramFilesCases[] = {
     {"WritableFolderAsksNothing", [] {}, Outcome::Installed, 0, std::nullopt},
     {"RefusedFolderElevatedCopyInstalls", Grant, Outcome::Installed, 1, std::nullopt},
-    {"PromptDeclined", [] { Refuse(); fake::AnswerPrompts(fake::Consent::Declined); }, Outcome::Failed, 1,
-     std::nullopt},
-    {"CopyCannotStart", [] { Refuse(); fake::AnswerPrompts(fake::Consent::CannotStart); }, Outcome::Failed, 1,
-     std::nullopt},
-    {"CopyFailsToWrite", [] { Grant(); fake::FailNext(FileOp::Write, 100); }, Outcome::Failed, 1, std::nullopt},
-    {"CopyCrashes", [] { Grant(); fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; }); },
+    {"PromptDeclined",
+     [] {
+         Refuse();
+         fake::AnswerPrompts(fake::Consent::Declined);
+     },
      Outcome::Failed, 1, std::nullopt},
-    {"CopyRefusedTheSameWay", [] { Grant(); fake::RefuseNewFilesIn(kProtected, true); }, Outcome::Failed, 1,
-     std::nullopt},
-    {"AlreadyElevatedAndRefused", [] { Grant(); fake::RefuseNewFilesIn(kProtected, true); fake::SetElevated(true); },
+    {"CopyCannotStart",
+     [] {
+         Refuse();
+         fake::AnswerPrompts(fake::Consent::CannotStart);
+     },
+     Outcome::Failed, 1, std::nullopt},
+    {"CopyFailsToWrite",
+     [] {
+         Grant();
+         fake::FailNext(FileOp::Write, 100);
+     },
+     Outcome::Failed, 1, std::nullopt},
+    {"CopyCrashes",
+     [] {
+         Grant();
+         fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; });
+     },
+     Outcome::Failed, 1, std::nullopt},
+    {"CopyRefusedTheSameWay",
+     [] {
+         Grant();
+         fake::RefuseNewFilesIn(kProtected, true);
+     },
+     Outcome::Failed, 1, std::nullopt},
+    {"AlreadyElevatedAndRefused",
+     [] {
+         Grant();
+         fake::RefuseNewFilesIn(kProtected, true);
+         fake::SetElevated(true);
+     },
      Outcome::Failed, 0, std::nullopt},
     // A prompt would be granted here: only the refused rename keeps it away.
     {"RefusedRenameAsksNothing",
@@ -226,7 +252,12 @@ const ProgramFilesCase kProgramFilesCases[] = {
      Outcome::Failed, 0, std::nullopt},
     {"VirtualStoreCopyReplaced", [] { PutStoreCopy(); }, Outcome::Installed, 0, true},
     {"VirtualStoreCopyRefused", [] { PutStoreCopy(platform::kAttributeReadOnly); }, Outcome::Failed, 0, false},
-    {"RefusedFolderAndVirtualStoreCopyBothReplaced", [] { Grant(); PutStoreCopy(); }, Outcome::Installed, 1, true},
+    {"RefusedFolderAndVirtualStoreCopyBothReplaced",
+     [] {
+         Grant();
+         PutStoreCopy();
+     },
+     Outcome::Installed, 1, true},
 };
 
 class ProgramFilesTest : public FakePlatformTest, public ::testing::WithParamInterface<ProgramFilesCase> {};

@@ -55,8 +55,7 @@ const LineCase kLines[] = {
      nullptr},
     {"HiddenFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Hidden\\unit.xml\"", kInvalidParameter,
      nullptr},
-    {"MissingFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Gone\\unit.xml\"", kInvalidParameter,
-     nullptr},
+    {"MissingFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Gone\\unit.xml\"", kInvalidParameter, nullptr},
 };
 
 class ElevatedModeTest : public FakePlatformTest, public ::testing::WithParamInterface<LineCase> {};
@@ -103,7 +102,8 @@ const StoreCase kStoreCases[] = {
      u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Program Files\\Tolvar\\unit.xml"},
     {"OtherCase", u"c:\\PROGRAM FILES (X86)\\Tolvar\\unit.xml",
      u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\PROGRAM FILES (X86)\\Tolvar\\unit.xml"},
-    {"DirectlyInTheFolder", u"C:\\ProgramData\\unit.xml", u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\ProgramData\\unit.xml"},
+    {"DirectlyInTheFolder", u"C:\\ProgramData\\unit.xml",
+     u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\ProgramData\\unit.xml"},
     {"NotAFolderBoundary", u"C:\\Program Files2\\Tolvar\\unit.xml", u""},
     {"AnotherDrive", u"D:\\Program Files\\Tolvar\\unit.xml", u""},
     {"Elsewhere", u"C:\\Tolvar\\unit.xml", u""},

@@ -41,17 +41,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{u"HKEY_CURRENT_USER", 0x80000001u, u"", false},
                       SplitCase{u"HKEY_LOCAL_MACHINE\\A", 0x80000002u, u"A", false},
                       SplitCase{u"HKEY_DYN_DATA\\A\\B", 0x80000006u, u"A\\B", false},
-                      SplitCase{u"HKEY_FOO\\x", 0u, u"x", false},
-                      SplitCase{u"HKEY_current_user\\x", 0u, u"x", false},
+                      SplitCase{u"HKEY_FOO\\x", 0u, u"x", false}, SplitCase{u"HKEY_current_user\\x", 0u, u"x", false},
                       SplitCase{u"hkey_current_user\\Software", 0u, u"hkey_current_user\\Software", true},
                       SplitCase{u"HKEY_CURRENT_USER\\Software\\", 0u, u"HKEY_CURRENT_USER\\Software\\", true},
-                      SplitCase{u"HKEY", 0u, u"HKEY", true},
-                      SplitCase{u"", 0u, u"", true}));
+                      SplitCase{u"HKEY", 0u, u"HKEY", true}, SplitCase{u"", 0u, u"", true}));
 
 TEST(RootKeyFromName, KnowsTheSevenRootsExactly) {
-    const char16_t* names[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE",
-                               u"HKEY_USERS", u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG",
-                               u"HKEY_DYN_DATA"};
+    const char16_t* names[] = {u"HKEY_CLASSES_ROOT",     u"HKEY_CURRENT_USER",   u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
+                               u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
     for (registry::RootKey i = 0; i < 7; ++i) EXPECT_EQ(registry::RootKeyFromName(names[i]), 0x80000000u + i);
     EXPECT_EQ(registry::RootKeyFromName(u"HKEY_CURRENT_USER "), 0u);
     EXPECT_EQ(registry::RootKeyFromName(u"HKCU"), 0u);
@@ -83,20 +80,17 @@ INSTANTIATE_TEST_SUITE_P(
     StoredValues, ReadStringValueTest,
     ::testing::Values(
         ReadCase{"Plain", 1, std::string("7.0.8\0", 6), u"7.0.8"},
-        ReadCase{"Longest", 1, k254 + '\0', std::u16string(254, u'a')},
-        ReadCase{"TooLong", 1, k255 + '\0', u"Error."},
+        ReadCase{"Longest", 1, k254 + '\0', std::u16string(254, u'a')}, ReadCase{"TooLong", 1, k255 + '\0', u"Error."},
         ReadCase{"LongestUnterminated", 3, k254, std::u16string(253, u'a')},
         ReadCase{"ExactlyTheBufferUnterminated", 3, k255, std::u16string(254, u'a')},
         ReadCase{"SpacesTrimmedInFrontKeptBehind", 1, std::string("  abc \0", 7), u"abc "},
         ReadCase{"EmbeddedNul", 1, std::string("ab\0cd\0", 6), u"ab"},
         ReadCase{"EmptyWithTerminator", 1, std::string("\0", 1), u""},
         ReadCase{"SpacesWithTerminator", 1, std::string("  \0", 3), u""},
-        ReadCase{"EmptyWithoutTerminator", 3, "", u"", true},
-        ReadCase{"SpacesWithoutTerminator", 3, "   ", u"", true},
+        ReadCase{"EmptyWithoutTerminator", 3, "", u"", true}, ReadCase{"SpacesWithoutTerminator", 3, "   ", u"", true},
         ReadCase{"UnterminatedLosesItsLastCharacter", 3, "abc", u"ab"},
         ReadCase{"Gbk", 1, std::string("\xD6\xD0\xCE\xC4\0", 5), u"中文"},
-        ReadCase{"GbkPathAtTheLimit", 1, std::string(252, 'x') + "\xD6\xD0" + '\0',
-                 std::u16string(252, u'x') + u"中"},
+        ReadCase{"GbkPathAtTheLimit", 1, std::string(252, 'x') + "\xD6\xD0" + '\0', std::u16string(252, u'x') + u"中"},
         ReadCase{"DwordTypeIsNotExamined", 4, std::string("\x31\x32\x33\x00", 4), u"123"},
         ReadCase{"MultiStringReadsItsFirstString", 7, std::string("one\0two\0\0", 9), u"one"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -135,17 +135,16 @@ TEST_P(SaveResourceFaultTest, LeavesTheTargetWhole) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, SaveResourceFaultTest,
-    ::testing::Values(FaultCase{"CreateTemporary", FileOp::CreateNew, true},
-                      FaultCase{"DiskFullHalfway", FileOp::Write, true, 10000},
-                      FaultCase{"WriteNothing", FileOp::Write, false},
-                      FaultCase{"Flush", FileOp::Flush, true},
-                      FaultCase{"Close", FileOp::Close, true},
-                      FaultCase{"CopyTraits", FileOp::CopyTraits, true},
-                      FaultCase{"RenameOver", FileOp::Rename, true},
-                      FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, SaveResourceFaultTest,
+                         ::testing::Values(FaultCase{"CreateTemporary", FileOp::CreateNew, true},
+                                           FaultCase{"DiskFullHalfway", FileOp::Write, true, 10000},
+                                           FaultCase{"WriteNothing", FileOp::Write, false},
+                                           FaultCase{"Flush", FileOp::Flush, true},
+                                           FaultCase{"Close", FileOp::Close, true},
+                                           FaultCase{"CopyTraits", FileOp::CopyTraits, true},
+                                           FaultCase{"RenameOver", FileOp::Rename, true},
+                                           FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     fake::PutFile(kTarget, kOld);

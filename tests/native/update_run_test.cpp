@@ -17,12 +17,12 @@ const fake::Bytes kOld = BytesOf("<old data/>");
 // One run: how the registry and the folder are set up, and what must follow.
 struct RunCase {
     const char* name;
-    const char* pathTol;  // null: no "PathTOL" value
-    const char* verTol;   // null: no "VerTOL" value
-    const char16_t* dataFile;           // where the old data file lies (null: nowhere)
-    std::uint32_t attributes;           // of the old data file
+    const char* pathTol;       // null: no "PathTOL" value
+    const char* verTol;        // null: no "VerTOL" value
+    const char16_t* dataFile;  // where the old data file lies (null: nowhere)
+    std::uint32_t attributes;  // of the old data file
     UpdateOutcome outcome;
-    const char* verTolAfter;            // null: still absent
+    const char* verTolAfter;  // null: still absent
 };
 
 const char16_t kNoUpdate[] = u"" EXPECTED_NOTHING_TO_UPDATE;
@@ -86,20 +86,21 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, UpdateRunTest,
     ::testing::Values(
         RunCase{"OlderVersionInstalls", "C:\\App", "7.0.7", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"TrailingBackslash", "C:\\App\\", "7.0.7", kData, kArchive, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"SameVersion", "C:\\App", EXPECTED_DATA_VERSION, kData, 0, UpdateOutcome::AlreadyUpdated, EXPECTED_DATA_VERSION},
+        RunCase{"TrailingBackslash", "C:\\App\\", "7.0.7", kData, kArchive, UpdateOutcome::Installed,
+                EXPECTED_DATA_VERSION},
+        RunCase{"SameVersion", "C:\\App", EXPECTED_DATA_VERSION, kData, 0, UpdateOutcome::AlreadyUpdated,
+                EXPECTED_DATA_VERSION},
         RunCase{"NewerVersion", "C:\\App", "7.1", kData, 0, UpdateOutcome::AlreadyUpdated, "7.1"},
-        RunCase{"OrdinalTenBeforeEight", "C:\\App", "7.0.10", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"OrdinalTenBeforeEight", "C:\\App", "7.0.10", kData, 0, UpdateOutcome::Installed,
+                EXPECTED_DATA_VERSION},
         RunCase{"ProperPrefixIsOlder", "C:\\App", "7.0", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
         RunCase{"LowerCaseSortsAfterDigits", "C:\\App", "a", kData, 0, UpdateOutcome::AlreadyUpdated, "a"},
-        RunCase{"MissingVersionReadsAsSentinel", "C:\\App", nullptr, kData, 0, UpdateOutcome::AlreadyUpdated,
-                nullptr},
+        RunCase{"MissingVersionReadsAsSentinel", "C:\\App", nullptr, kData, 0, UpdateOutcome::AlreadyUpdated, nullptr},
         RunCase{"NoDataFile", "C:\\App", "7.0.7", nullptr, 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"HiddenDataFile", "C:\\App", "7.0.7", kData, kHidden, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"SystemDataFile", "C:\\App", "7.0.7", kData, kSystem, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"ReadOnlyDataFile", "C:\\App", "7.0.7", kData, kReadOnly, UpdateOutcome::Failed, "7.0.7"},
-        RunCase{"MissingFolderValue", nullptr, "7.0.7", u"Error.\\unit.xml", 0, UpdateOutcome::NoUpdateNeeded,
-                "7.0.7"},
+        RunCase{"MissingFolderValue", nullptr, "7.0.7", u"Error.\\unit.xml", 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"EmptyFolderValue", "", "7.0.7", u"\\unit.xml", 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"MalformedFolder", "C:\\A*p", "7.0.7", nullptr, 0, UpdateOutcome::Failed, "7.0.7"}),
     [](const auto& info) { return std::string(info.param.name); });

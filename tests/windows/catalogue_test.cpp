@@ -30,9 +30,11 @@ const void* Find(LPCWSTR type, LPCWSTR name, WORD language, DWORD* size) {
 }
 
 TEST(Catalogue, StringsInChinese) {
-    const std::pair<unsigned, std::u16string> strings[] = {
-        {101, u"" CATALOGUE_DATA_VERSION}, {102, u"" CATALOGUE_DATA_FILE_NAME}, {103, u"" CATALOGUE_DESCRIPTION},
-        {104, u"" CATALOGUE_TARGET_WINDOW_TITLE}, {105, u"" CATALOGUE_DATA_VERSION}};
+    const std::pair<unsigned, std::u16string> strings[] = {{101, u"" CATALOGUE_DATA_VERSION},
+                                                           {102, u"" CATALOGUE_DATA_FILE_NAME},
+                                                           {103, u"" CATALOGUE_DESCRIPTION},
+                                                           {104, u"" CATALOGUE_TARGET_WINDOW_TITLE},
+                                                           {105, u"" CATALOGUE_DATA_VERSION}};
     for (const auto& [id, text] : strings) {
         const auto loaded = resources::LoadStringResource(id);
         ASSERT_TRUE(loaded.ok()) << id;
@@ -53,8 +55,8 @@ TEST(Catalogue, PayloadIsTheAssetByteForByte) {
 
 TEST(Catalogue, PictureIs72By72TwentyFourBitUncompressed) {
     DWORD size = 0;
-    const auto* info = static_cast<const BITMAPINFOHEADER*>(
-        resources::FindResourceBytes(RT_BITMAP, MAKEINTRESOURCEW(101), &size));
+    const auto* info =
+        static_cast<const BITMAPINFOHEADER*>(resources::FindResourceBytes(RT_BITMAP, MAKEINTRESOURCEW(101), &size));
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->biWidth, 72);
     EXPECT_EQ(info->biHeight, 72);
@@ -87,8 +89,8 @@ TEST(Catalogue, IconGroupListsFourteenImagesInOrder) {
         EXPECT_EQ(entries[i].bitCount, depths[i]) << i;
         EXPECT_EQ(entries[i].id, 30001 + i) << i;
         DWORD imageSize = 0;
-        const auto* image = static_cast<const unsigned char*>(
-            Find(RT_ICON, MAKEINTRESOURCEW(30001 + i), neutral, &imageSize));
+        const auto* image =
+            static_cast<const unsigned char*>(Find(RT_ICON, MAKEINTRESOURCEW(30001 + i), neutral, &imageSize));
         ASSERT_NE(image, nullptr) << i;
         EXPECT_EQ(imageSize, entries[i].bytes) << i;
         const bool png = imageSize > 8 && std::string(reinterpret_cast<const char*>(image), 4) == "\x89PNG";
@@ -108,9 +110,11 @@ TEST(Catalogue, VersionBlockAndManifest) {
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    const std::pair<const wchar_t*, const wchar_t*> fields[] = {
-        {L"FileVersion", L"1.00"}, {L"ProductVersion", L"1.00"}, {L"ProductName", L"Tolvar Update"},
-        {L"InternalName", L"UpDate"}, {L"OriginalFilename", L"UpDate.exe"}};
+    const std::pair<const wchar_t*, const wchar_t*> fields[] = {{L"FileVersion", L"1.00"},
+                                                                {L"ProductVersion", L"1.00"},
+                                                                {L"ProductName", L"Tolvar Update"},
+                                                                {L"InternalName", L"UpDate"},
+                                                                {L"OriginalFilename", L"UpDate.exe"}};
     for (const auto& [name, value] : fields) {
         wchar_t* text = nullptr;
         ASSERT_TRUE(VerQueryValueW(copy.data(), (std::wstring(L"\\StringFileInfo\\080404B0\\") + name).c_str(),
@@ -119,8 +123,8 @@ TEST(Catalogue, VersionBlockAndManifest) {
         EXPECT_STREQ(text, value);
     }
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(copy.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueW(copy.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(translation[0], 0x0804);
     EXPECT_EQ(translation[1], 0x04B0);
 

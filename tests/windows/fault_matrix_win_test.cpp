@@ -38,7 +38,7 @@ struct WineCase {
     bool key = true;
     DataFile data = DataFile::Plain;
     Holder holder = Holder::None;
-    std::wstring below;            // the installation's folder below the case's scratch folder
+    std::wstring below;               // the installation's folder below the case's scratch folder
     bool inCurrentDirectory = false;  // the run's current directory is the installation folder
     std::optional<Outcome> expected;
 };
@@ -75,7 +75,7 @@ void AddLengths(std::vector<WineCase>& cases) {
         cases.push_back(Named("PathTolOf" + std::to_string(length) + "Bytes", [&](WineCase& c) {
             c.pathTol = Stored{REG_SZ, length == 0 ? std::string() : text + '\0'};
             c.inCurrentDirectory = true;
-            c.expected = length == 0 ? Outcome::Failed
+            c.expected = length == 0            ? Outcome::Failed
                          : length == 1 || !fits ? Outcome::NoUpdateNeeded  // "" or "Error."
                                                 : Outcome::Installed;
         }));
@@ -92,35 +92,74 @@ std::vector<WineCase> AllCases() {
     std::vector<WineCase> cases = {
         // The data file.
         Named("ReadOnlyDataFile", [](WineCase& c) { c.data = DataFile::ReadOnly, c.expected = Outcome::Failed; }),
-        Named("HeldOpenWithoutSharing", [](WineCase& c) { c.holder = Holder::NoSharing, c.expected = Outcome::Failed; }),
-        Named("HeldOpenSharingReadOnly", [](WineCase& c) { c.holder = Holder::ReadSharing, c.expected = Outcome::Failed; }),
-        Named("DataFileIsAFolder", [](WineCase& c) { c.data = DataFile::Folder, c.expected = Outcome::NoUpdateNeeded; }),
+        Named("HeldOpenWithoutSharing",
+              [](WineCase& c) { c.holder = Holder::NoSharing, c.expected = Outcome::Failed; }),
+        Named("HeldOpenSharingReadOnly",
+              [](WineCase& c) { c.holder = Holder::ReadSharing, c.expected = Outcome::Failed; }),
+        Named("DataFileIsAFolder",
+              [](WineCase& c) { c.data = DataFile::Folder, c.expected = Outcome::NoUpdateNeeded; }),
         Named("NoDataFile", [](WineCase& c) { c.data = DataFile::Absent, c.expected = Outcome::NoUpdateNeeded; }),
         // The key and its values.
         Named("KeyMissing", [](WineCase& c) { c.key = false, c.expected = Outcome::NoUpdateNeeded; }),
         Named("PathTolMissing", [](WineCase& c) { c.pathTol.reset(), c.expected = Outcome::NoUpdateNeeded; }),
         Named("VerTolMissing", [](WineCase& c) { c.verTol.reset(), c.expected = Outcome::AlreadyUpdated; }),
-        Named("PathTolExpandSz", [](WineCase& c) { c.pathTol = Stored{REG_EXPAND_SZ, "%F\0"}, c.expected = Outcome::Installed; }),
-        Named("PathTolMultiSz", [](WineCase& c) { c.pathTol = Stored{REG_MULTI_SZ, std::string("%F\0\0", 4)}, c.expected = Outcome::Installed; }),
+        Named("PathTolExpandSz",
+              [](WineCase& c) {
+                  c.pathTol = Stored{REG_EXPAND_SZ, "%F\0"}, c.expected = Outcome::Installed;
+              }),
+        Named("PathTolMultiSz",
+              [](WineCase& c) {
+                  c.pathTol = Stored{REG_MULTI_SZ, std::string("%F\0\0", 4)}, c.expected = Outcome::Installed;
+              }),
         // The last byte is taken for the terminator: here it is the separator.
-        Named("PathTolBinaryUnterminated", [](WineCase& c) { c.pathTol = Stored{REG_BINARY, "%F\\"}, c.expected = Outcome::Installed; }),
-        Named("PathTolDword", [&](WineCase& c) { c.pathTol = Stored{REG_DWORD, std::string("\x07\0\0\0", 4)}, c.expected = any; }),
-        Named("VerTolExpandSz", [](WineCase& c) { c.verTol = Stored{REG_EXPAND_SZ, std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION)}, c.expected = Outcome::AlreadyUpdated; }),
-        Named("VerTolMultiSz", [](WineCase& c) { c.verTol = Stored{REG_MULTI_SZ, std::string("7.0.9\0\0", 7)}, c.expected = Outcome::AlreadyUpdated; }),
-        Named("VerTolBinaryUnterminated", [](WineCase& c) { c.verTol = Stored{REG_BINARY, EXPECTED_DATA_VERSION}, c.expected = Outcome::Installed; }),
-        Named("VerTolDword", [](WineCase& c) { c.verTol = Stored{REG_DWORD, std::string("\x08\0\0\0", 4)}, c.expected = Outcome::Installed; }),
-        Named("PathTolEmbeddedNul", [](WineCase& c) { c.pathTol = Stored{REG_SZ, std::string("%F\0C:\\elsewhere\0", 16)}, c.expected = Outcome::Installed; }),
-        Named("VerTolEmbeddedNul", [](WineCase& c) { c.verTol = Stored{REG_SZ, std::string("7.0.7\0" "9.9\0", 10)}, c.expected = Outcome::Installed; }),
+        Named("PathTolBinaryUnterminated",
+              [](WineCase& c) {
+                  c.pathTol = Stored{REG_BINARY, "%F\\"}, c.expected = Outcome::Installed;
+              }),
+        Named("PathTolDword",
+              [&](WineCase& c) {
+                  c.pathTol = Stored{REG_DWORD, std::string("\x07\0\0\0", 4)}, c.expected = any;
+              }),
+        Named("VerTolExpandSz",
+              [](WineCase& c) {
+                  c.verTol = Stored{REG_EXPAND_SZ, std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION)},
+                  c.expected = Outcome::AlreadyUpdated;
+              }),
+        Named("VerTolMultiSz",
+              [](WineCase& c) {
+                  c.verTol = Stored{REG_MULTI_SZ, std::string("7.0.9\0\0", 7)}, c.expected = Outcome::AlreadyUpdated;
+              }),
+        Named("VerTolBinaryUnterminated",
+              [](WineCase& c) {
+                  c.verTol = Stored{REG_BINARY, EXPECTED_DATA_VERSION}, c.expected = Outcome::Installed;
+              }),
+        Named("VerTolDword",
+              [](WineCase& c) {
+                  c.verTol = Stored{REG_DWORD, std::string("\x08\0\0\0", 4)}, c.expected = Outcome::Installed;
+              }),
+        Named("PathTolEmbeddedNul",
+              [](WineCase& c) {
+                  c.pathTol = Stored{REG_SZ, std::string("%F\0C:\\elsewhere\0", 16)}, c.expected = Outcome::Installed;
+              }),
+        Named("VerTolEmbeddedNul",
+              [](WineCase& c) {
+                  c.verTol = Stored{REG_SZ, std::string("7.0.7\0"
+                                                        "9.9\0",
+                                                        10)},
+                  c.expected = Outcome::Installed;
+              }),
         Named("PathTolNotGbk", [&](WineCase& c) { c.pathTol = Sz("%F\\\x81\x7F\xFF"), c.expected = any; }),
         Named("VerTolNotGbk", [&](WineCase& c) { c.verTol = Sz("\x80\xFF\x81"), c.expected = any; }),
         // Folder texts no installation has.
         Named("PathTolWithAsterisk", [](WineCase& c) { c.pathTol = Sz("%F\\a*b"), c.expected = Outcome::Failed; }),
-        Named("PathTolWithQuestionMark", [](WineCase& c) { c.pathTol = Sz("%F\\what?"), c.expected = Outcome::Failed; }),
+        Named("PathTolWithQuestionMark",
+              [](WineCase& c) { c.pathTol = Sz("%F\\what?"), c.expected = Outcome::Failed; }),
         Named("PathTolDeviceCon", [&](WineCase& c) { c.pathTol = Sz("CON"), c.expected = any; }),
         Named("PathTolDeviceInFolder", [&](WineCase& c) { c.pathTol = Sz("%F\\NUL"), c.expected = any; }),
         Named("PathTolDeviceNamespace", [&](WineCase& c) { c.pathTol = Sz("\\\\.\\"), c.expected = any; }),
         // Windows finds no such share; Wine rejects the name. Either is true.
-        Named("PathTolUncToNowhere", [&](WineCase& c) { c.pathTol = Sz("\\\\nohost.invalid\\share\\Tolvar"), c.expected = any; }),
+        Named("PathTolUncToNowhere",
+              [&](WineCase& c) { c.pathTol = Sz("\\\\nohost.invalid\\share\\Tolvar"), c.expected = any; }),
         // A folder text of 252 characters: the data file's path is 261 long.
         Named("PathLongerThanMaxPath", [&](WineCase& c) { c.below = L"\\long", c.expected = any; }),
     };
@@ -129,7 +168,8 @@ std::vector<WineCase> AllCases() {
 }
 
 std::string Ansi(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
     return out;
@@ -170,7 +210,8 @@ std::vector<std::string> Names(const std::wstring& folder) {
 class HeldOpen {
 public:
     HeldOpen(const std::wstring& path, DWORD share)
-        : name_(NewName()), opened_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())),
+        : name_(NewName()),
+          opened_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())),
           holder_(L"file_holder.exe", L"\"" + path + L"\" " + std::to_wstring(share) + L" " + name_, opened_) {}
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;
@@ -180,7 +221,8 @@ public:
 private:
     static std::wstring NewName() {
         static int counter = 0;
-        return L"Local\\UpDate.fault.held." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter);
+        return L"Local\\UpDate.fault.held." + std::to_wstring(GetCurrentProcessId()) + L"." +
+               std::to_wstring(++counter);
     }
     std::wstring name_;
     HANDLE opened_;

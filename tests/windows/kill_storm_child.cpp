@@ -51,7 +51,8 @@ bool RemoveThenRename(const std::u16string& target) {
 bool ControlInstall() {
     const auto folder = registry::ReadStringValue(kQd, u"PathTOL");
     if (!folder.ok()) return false;
-    return RemoveThenRename(folder.value() + u"\\unit.xml") && registry::WriteStringValue(kQd, u"VerTOL", u"" EXPECTED_DATA_VERSION);
+    return RemoveThenRename(folder.value() + u"\\unit.xml") &&
+           registry::WriteStringValue(kQd, u"VerTOL", u"" EXPECTED_DATA_VERSION);
 }
 
 bool Signal(const wchar_t* name) {

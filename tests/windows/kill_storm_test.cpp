@@ -19,7 +19,8 @@ namespace {
 using namespace wintest;
 
 const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutunits version=\"7.0.7\"/>\r\n");
-const Bytes kCarriedVersion = BytesOf(std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION));  // with its terminator
+const Bytes kCarriedVersion =
+    BytesOf(std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION));  // with its terminator
 constexpr std::size_t kKills = 300;
 constexpr DWORD kWaitMs = 60000;
 
@@ -102,8 +103,8 @@ protected:
     // What a killed install left: the data file, the version, leftovers.
     void Inspect(matrix::StormTally& tally) {
         const DWORD attributes = GetFileAttributesW(data_.c_str());
-        constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        constexpr DWORD kNotOrdinary =
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
         Bytes bytes;
         bool payloadOnDisk = false;
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -147,12 +148,13 @@ protected:
             }
             Inspect(tally);
         }
-        std::printf("%s: install %.2f ms, kills drawn over %.2f ms (seed %u): %zu killed, %zu ended first; "
-                    "old %zu, payload %zu, missing %zu, not ordinary %zu, mixed %zu, version ahead %zu, "
-                    "leftovers %zu\n",
-                    control ? "control" : "product", window / 1.2 * 1e3, window * 1e3, seed, tally.killed,
-                    tally.finished, tally.old, tally.payload, tally.missing, tally.notOrdinary, tally.mixed,
-                    tally.versionAhead, tally.leftovers);
+        std::printf(
+            "%s: install %.2f ms, kills drawn over %.2f ms (seed %u): %zu killed, %zu ended first; "
+            "old %zu, payload %zu, missing %zu, not ordinary %zu, mixed %zu, version ahead %zu, "
+            "leftovers %zu\n",
+            control ? "control" : "product", window / 1.2 * 1e3, window * 1e3, seed, tally.killed, tally.finished,
+            tally.old, tally.payload, tally.missing, tally.notOrdinary, tally.mixed, tally.versionAhead,
+            tally.leftovers);
         return tally;
     }
 

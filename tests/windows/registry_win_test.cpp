@@ -20,8 +20,8 @@ using RegistryTest = QdKeyTest;
 struct StoredCase {
     const char* name;
     DWORD type;
-    std::string ansi;      // used when `wide` is empty
-    std::wstring wide;     // stored through RegSetValueExW, bytes as given (no terminator added)
+    std::string ansi;   // used when `wide` is empty
+    std::wstring wide;  // stored through RegSetValueExW, bytes as given (no terminator added)
     std::u16string expected;
     bool raises = false;
 };
@@ -30,10 +30,8 @@ class StoredValueTest : public RegistryTest, public ::testing::WithParamInterfac
 
 TEST_P(StoredValueTest, ReadsBackAsTheAlgorithmSays) {
     const StoredCase& c = GetParam();
-    if (c.wide.empty())
-        SetValueA("Value", c.type, BytesOf(c.ansi));
-    else
-        SetValueW(L"Value", c.type, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
+    if (c.wide.empty()) SetValueA("Value", c.type, BytesOf(c.ansi));
+    else SetValueW(L"Value", c.type, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
     const auto read = ReadStringValue(kKey, u"Value");
     matrix::ExpectRead(read, c.raises, c.expected);
     EXPECT_TRUE(Boxes().empty());
@@ -44,23 +42,23 @@ const std::wstring k127Wide(127, L'中');  // 254 bytes in code page 936
 
 INSTANTIATE_TEST_SUITE_P(
     Values, StoredValueTest,
-    ::testing::Values(
-        StoredCase{"Plain", REG_SZ, std::string("7.0.8\0", 6), L"", u"7.0.8"},
-        StoredCase{"Longest", REG_SZ, k254 + '\0', L"", std::u16string(254, u'a')},
-        StoredCase{"TooLong", REG_SZ, k254 + "a" + '\0', L"", u"Error."},
-        StoredCase{"Spaces", REG_SZ, std::string("  abc \0", 7), L"", u"abc "},
-        StoredCase{"EmbeddedNul", REG_SZ, std::string("ab\0cd\0", 6), L"", u"ab"},
-        StoredCase{"GbkBytes", REG_SZ, std::string("\xD6\xD0\xCE\xC4\0", 5), L"", u"中文"},
-        StoredCase{"EmptyString", REG_SZ, std::string("\0", 1), L"", u""},
-        StoredCase{"UnicodeChinese", REG_SZ, "", std::wstring(L"C:\\工程\0", 6), u"C:\\工程"},
-        StoredCase{"UnicodeLongestInAnsi", REG_SZ, "", k127Wide + L'\0', std::u16string(127, u'中')},
-        StoredCase{"UnicodeTooLongInAnsi", REG_SZ, "", k127Wide + L"a" + L'\0', u"Error."},
-        StoredCase{"ExpandStringIsNotExpanded", REG_EXPAND_SZ, std::string("%TEMP%\0", 7), L"", u"%TEMP%"},
-        StoredCase{"DwordBytes", REG_DWORD, std::string("123\0", 4), L"", u"123"},
-        StoredCase{"BinaryWithoutTerminator", REG_BINARY, "abc", L"", u"ab"},
-        StoredCase{"MultiString", REG_MULTI_SZ, std::string("one\0two\0\0", 9), L"", u"one"},
-        StoredCase{"EmptyBinaryRaises", REG_BINARY, "", L"", u"", true},
-        StoredCase{"SpacesOnlyRaise", REG_BINARY, "   ", L"", u"", true}),
+    ::testing::Values(StoredCase{"Plain", REG_SZ, std::string("7.0.8\0", 6), L"", u"7.0.8"},
+                      StoredCase{"Longest", REG_SZ, k254 + '\0', L"", std::u16string(254, u'a')},
+                      StoredCase{"TooLong", REG_SZ, k254 + "a" + '\0', L"", u"Error."},
+                      StoredCase{"Spaces", REG_SZ, std::string("  abc \0", 7), L"", u"abc "},
+                      StoredCase{"EmbeddedNul", REG_SZ, std::string("ab\0cd\0", 6), L"", u"ab"},
+                      StoredCase{"GbkBytes", REG_SZ, std::string("\xD6\xD0\xCE\xC4\0", 5), L"", u"中文"},
+                      StoredCase{"EmptyString", REG_SZ, std::string("\0", 1), L"", u""},
+                      StoredCase{"UnicodeChinese", REG_SZ, "", std::wstring(L"C:\\工程\0", 6), u"C:\\工程"},
+                      StoredCase{"UnicodeLongestInAnsi", REG_SZ, "", k127Wide + L'\0', std::u16string(127, u'中')},
+                      StoredCase{"UnicodeTooLongInAnsi", REG_SZ, "", k127Wide + L"a" + L'\0', u"Error."},
+                      StoredCase{"ExpandStringIsNotExpanded", REG_EXPAND_SZ, std::string("%TEMP%\0", 7), L"",
+                                 u"%TEMP%"},
+                      StoredCase{"DwordBytes", REG_DWORD, std::string("123\0", 4), L"", u"123"},
+                      StoredCase{"BinaryWithoutTerminator", REG_BINARY, "abc", L"", u"ab"},
+                      StoredCase{"MultiString", REG_MULTI_SZ, std::string("one\0two\0\0", 9), L"", u"one"},
+                      StoredCase{"EmptyBinaryRaises", REG_BINARY, "", L"", u"", true},
+                      StoredCase{"SpacesOnlyRaise", REG_BINARY, "   ", L"", u"", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, MissingValueOrKeyReadsAsTheSentinel) {

@@ -144,11 +144,11 @@ TEST(SaveResourceToFile, MissingFolderFolderTargetAndAbsentResource) {
 
 struct RunCase {
     const char* name;
-    const char* pathTol;     // "%F" stands for the scratch folder; null: no value
-    const char* verTol;      // null: no value
-    DWORD attributes;        // of the old data file; ~0u: no data file
+    const char* pathTol;  // "%F" stands for the scratch folder; null: no value
+    const char* verTol;   // null: no value
+    DWORD attributes;     // of the old data file; ~0u: no data file
     UpdateOutcome outcome;
-    const char* verTolAfter; // null: still absent
+    const char* verTolAfter;  // null: still absent
 };
 
 class UpdateRunTest : public QdKeyTest, public ::testing::WithParamInterface<RunCase> {};
@@ -161,7 +161,7 @@ std::string Expand(const char* text, const std::wstring& folder) {
 }
 
 const std::u16string kTexts[] = {u"" EXPECTED_NOTHING_TO_UPDATE, u"" EXPECTED_ALREADY_UPDATED, u"" EXPECTED_INSTALLED,
-                                  u"" EXPECTED_FAILED};
+                                 u"" EXPECTED_FAILED};
 
 TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     const RunCase& c = GetParam();
@@ -200,10 +200,13 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, UpdateRunTest,
     ::testing::Values(
         RunCase{"Installs", "%F", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
+        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed,
+                EXPECTED_DATA_VERSION},
+        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed,
+                EXPECTED_DATA_VERSION},
         RunCase{"PrefixIsOlder", "%F", "7.0", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"SameVersion", "%F", EXPECTED_DATA_VERSION, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, EXPECTED_DATA_VERSION},
+        RunCase{"SameVersion", "%F", EXPECTED_DATA_VERSION, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated,
+                EXPECTED_DATA_VERSION},
         RunCase{"NoVersion", "%F", nullptr, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, nullptr},
         RunCase{"NoDataFile", "%F", "7.0.7", kNoFile, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
         RunCase{"Hidden", "%F", "7.0.7", FILE_ATTRIBUTE_HIDDEN, UpdateOutcome::NoUpdateNeeded, "7.0.7"},

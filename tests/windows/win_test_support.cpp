@@ -119,8 +119,8 @@ void WriteFileBytes(const std::wstring& path, const Bytes& bytes, DWORD attribut
 }
 
 bool ReadFileBytes(const std::wstring& path, Bytes& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bytes.assign(GetFileSize(file, nullptr), 0);
     DWORD read = 0;
@@ -168,8 +168,7 @@ std::wstring ScratchRegistryKey() { return L"Software\\UpDateTests\\" + std::to_
 
 void ScratchRegistry::SetUp() {
     name_ = ScratchRegistryKey();
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, key_), ERROR_SUCCESS);
 }

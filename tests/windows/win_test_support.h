@@ -33,12 +33,12 @@ void DeleteQdKey();
 void SetValueA(const char* name, DWORD type, const Bytes& bytes);
 void SetValueW(const wchar_t* name, DWORD type, const void* data, DWORD size);
 void SetString(const char* name, const std::string& ansi);  // REG_SZ with its terminator
-bool ReadValueA(const char* name, Bytes& bytes);             // false when absent
+bool ReadValueA(const char* name, Bytes& bytes);            // false when absent
 
 // A fresh, empty folder for one test; removed with everything in it at the end.
 class ScratchFolder {
 public:
-    ScratchFolder();                            // in the temporary folder
+    ScratchFolder();                              // in the temporary folder
     explicit ScratchFolder(std::wstring parent);  // in `parent`
     ~ScratchFolder();
     const std::wstring& path() const { return path_; }
