@@ -429,12 +429,29 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
     DeleteProductKey();
 }
 
-// The command lines of the other UpDate.exe processes that appear while it
-// watches. A copy that is refused lives a moment, so it looks often.
+// The command lines of the processes that `app` starts while it watches. The
+// program is put in a job, and the job reports each process started in it
+// the moment it is created, so a copy that is refused and ends at once is
+// not missed as a look at the process list now and then could miss it.
 class CopyWatch {
 public:
-    explicit CopyWatch(DWORD firstCopy) : first_(firstCopy), thread_([this] { Watch(); }) {}
-    ~CopyWatch() { Stop(); }
+    explicit CopyWatch(HANDLE app)
+        : job_(CreateJobObjectW(nullptr, nullptr)),
+          port_(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)),
+          first_(app) {
+        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{job_, port_};
+        watching_ = job_ && port_ &&
+                    SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &association,
+                                            sizeof association) &&
+                    AssignProcessToJobObject(job_, app);
+        if (watching_) thread_ = std::thread([this] { Watch(); });
+    }
+    ~CopyWatch() {
+        Stop();
+        if (port_) CloseHandle(port_);
+        if (job_) CloseHandle(job_);
+    }
+    bool watching() const { return watching_; }
     const std::vector<std::wstring>& Stop() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
@@ -443,20 +460,15 @@ public:
 
 private:
     void Watch() {
-        std::vector<DWORD> known{first_};
         while (!stop_) {
-            const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-            PROCESSENTRY32W entry{};
-            entry.dwSize = sizeof entry;
-            for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-                if (_wcsicmp(entry.szExeFile, L"UpDate.exe") != 0 ||
-                    std::find(known.begin(), known.end(), entry.th32ProcessID) != known.end())
-                    continue;
-                known.push_back(entry.th32ProcessID);
-                seen_.push_back(CommandLineOf(entry.th32ProcessID));
-            }
-            CloseHandle(snapshot);
-            Sleep(1);
+            DWORD message = 0;
+            ULONG_PTR key = 0;
+            OVERLAPPED* detail = nullptr;
+            if (!GetQueuedCompletionStatus(port_, &message, &key, &detail, 20)) continue;
+            // The first process's own arrival is reported too: it is not a copy.
+            const DWORD processId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(detail));
+            if (message == JOB_OBJECT_MSG_NEW_PROCESS && processId != GetProcessId(first_))
+                seen_.push_back(CommandLineOf(processId));
         }
     }
 
@@ -486,7 +498,10 @@ private:
         return line;
     }
 
-    DWORD first_;
+    HANDLE job_;
+    HANDLE port_;
+    HANDLE first_;
+    bool watching_ = false;
     std::atomic<bool> stop_{false};
     std::vector<std::wstring> seen_;
     std::thread thread_;
@@ -525,7 +540,8 @@ TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
     ASSERT_TRUE(app.Start(GetOptions().app, GetOptions().scratch, L"", linked.LinkedToken));
     CloseHandle(linked.LinkedToken);
     ASSERT_TRUE(app.WaitForForm(form));
-    CopyWatch watch(app.processId());
+    CopyWatch watch(app.process());
+    ASSERT_TRUE(watch.watching()) << "cannot watch UpDate.exe through a job: " << GetLastError();
     PostMessageW(form.command1, BM_CLICK, 0, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(app, form, kFailed, Icon::Stop));
     const std::vector<std::wstring> copies = watch.Stop();
