@@ -11,7 +11,6 @@ namespace app {
 namespace {
 
 const char16_t kSwitch[] = u"/replace-data-file";
-const char16_t kPayloadType[] = u"CUSTOM";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -86,7 +85,7 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
 std::uint32_t RunElevatedReplace(const std::u16string& dataFile) {
     const platform::Result<std::u16string> fileName = resources::LoadStringResource(IDS_DATA_FILE_NAME);
     if (!fileName.ok() || !IsDataFilePath(dataFile, fileName.value())) return platform::kErrorInvalidParameter;
-    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, kPayloadType, dataFile);
+    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, dataFile);
     return saved.status == resources::SaveStatus::Saved ? 0 : saved.systemError;
 }
 

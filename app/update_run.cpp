@@ -24,7 +24,6 @@ using platform::Result;
 const char16_t kProductKeyPath[] = u"HKEY_CURRENT_USER\\Software\\Qd";
 const char16_t kInstallFolderValue[] = u"PathTOL";
 const char16_t kVersionValue[] = u"VerTOL";
-const char16_t kPayloadType[] = u"CUSTOM";
 
 struct Decision {
     UpdateOutcome outcome;
@@ -55,7 +54,7 @@ Result<bool> DataFilePresent(const std::u16string& path) {
 // consents; a refused rename asks for nothing (a running Tolvar holding the
 // file refuses it the same way, and a prompt would not help).
 bool InstallDataFile(const std::u16string& target) {
-    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, kPayloadType, target);
+    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, target);
     if (saved.status == resources::SaveStatus::Saved) return true;
     if (saved.status != resources::SaveStatus::FolderRefusesNewFiles || platform::ProcessIsElevated()) return false;
     const platform::ElevatedCopy copy = platform::RunElevatedCopy(ElevatedReplaceParameters(target));
@@ -72,7 +71,7 @@ Result<bool> InstallVirtualStoreCopy(const std::u16string& target) {
     const Result<bool> present = DataFilePresent(copy);
     if (!present.ok()) return present.error();  // a copy that cannot be examined may be there
     if (!present.value()) return true;
-    return resources::SaveResourceToFile(IDR_PAYLOAD, kPayloadType, copy);
+    return resources::SaveResourceToFile(IDR_PAYLOAD, resources::kPayloadType, copy);
 }
 
 // Steps 2 to 8 of the run without the box. Every raised error comes back as

@@ -85,7 +85,6 @@ SaveResult SwapIn(const std::u16string& temp, const std::u16string& target, bool
 }  // namespace
 
 SaveResult ReplaceFileDurably(const std::u16string& path, const unsigned char* data, std::size_t size) {
-    constexpr std::uint32_t kErrorInvalidName = 123;
     const FileProbe target = ProbeFile(path);
     if (TargetRefusesWrites(target))
         return Failure(SaveStatus::Failed,

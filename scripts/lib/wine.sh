@@ -6,6 +6,7 @@
 #   wine_start             makes the prefix if need be and starts its server
 #   wine_run PROGRAM ...   runs a Windows program there
 #   wine_reg ARGS ...      reg.exe there
+#   wine_desktop PROGRAM NAME SIZE   PROGRAM's windows open in a virtual desktop
 #   wine_stop              stops the prefix's server and every Wine process in it
 #   wine_without_32bit COMMAND ...   runs COMMAND where the 32-bit loader fails at once
 #   start_xvfb / stop_xvfb
@@ -37,6 +38,17 @@ wine_run() { env LC_ALL="$wine_locale" "$wine_loader" "$@"; }
 # Wine writes its own font links over ours whenever a process comes with
 # another code page, and Tahoma would lose its CJK link.
 wine_reg() { env LC_ALL="$wine_locale" /usr/lib/wine/wine64 reg "$@"; }
+
+# PROGRAM (its file name, e2e_driver.exe say) and every program it starts
+# open their windows in the virtual desktop NAME of SIZE (1024x768), where
+# Wine draws the frames itself and programs see each other's windows. Set
+# through the registry rather than with "explorer /desktop=", because a
+# 64-bit explorer cannot start a 32-bit program where x86-32 is emulated
+# (the child dies setting up its address space).
+wine_desktop() {
+  wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v "$2" /t REG_SZ /d "$3" /f >/dev/null &&
+    wine_reg add "HKCU\\Software\\Wine\\AppDefaults\\$1\\Explorer" /v Desktop /t REG_SZ /d "$2" /f >/dev/null
+}
 
 # wineboot of a new prefix runs two 32-bit set-up steps (the WoW64 part of
 # wine.inf and a 32-bit registration), each a minute where x86-32 is

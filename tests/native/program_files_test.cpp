@@ -2,13 +2,14 @@
 // it accepts) and where the VirtualStore keeps a legacy program's copy.
 #include "app/elevated_replace.h"
 #include "app/virtual_store.h"
+#include "platform/system_error.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
 #include "tests/matrix/payload.h"
 
 namespace {
 
-constexpr std::uint32_t kInvalidParameter = 87;
+constexpr std::uint32_t kInvalidParameter = platform::kErrorInvalidParameter;
 const fake::Bytes kOld = BytesOf("<old data/>");
 const char16_t kData[] = u"C:\\Program Files\\Tolvar\\unit.xml";
 
@@ -82,7 +83,7 @@ TEST_F(FakePlatformTest, ElevatedCopyReportsTheSystemsCode) {
     fake::PutFile(kData, kOld);
     const std::u16string line = u"\"C:\\Downloads\\UpDate.exe\" " + app::ElevatedReplaceParameters(kData);
     fake::RefuseNewFilesIn(u"C:\\Program Files\\Tolvar", true);
-    EXPECT_EQ(app::RunElevatedModeIfAsked(line), 5u);  // ERROR_ACCESS_DENIED
+    EXPECT_EQ(app::RunElevatedModeIfAsked(line), platform::kErrorAccessDenied);
     EXPECT_EQ(fake::FileBytes(kData), kOld);
     fake::Reset();
     fake::PutFile(kData, kOld);
