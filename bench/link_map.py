@@ -22,6 +22,13 @@ IMPORT_MEMBER = re.compile(r"^lib(\w+?)(_def)?(s\d+|h|t)\.o$")
 
 PROGRAM = "the program, optimised at link time as one unit"
 
+# Input sections whose contents only a C runtime's start-up puts to use:
+# static constructors and destructors, initialiser tables, thread-local data.
+STARTUP_SECTION = re.compile(r"^ (\.(?:ctors|dtors|CRT\$|tls)\S*)\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S.*)$")
+# A library member taken for atexit, which a function's static object calls
+# to have its destructor run at exit: "   /tmp/x.ltrans0.ltrans.o (_atexit)".
+EXIT_CALL = re.compile(r"^\s+(\S+) \(((?:_?_cxa)?_?atexit|_?_onexit)\)$")
+
 
 def label(origin):
     """The name a contribution is reported under."""
@@ -61,3 +68,16 @@ def contributions(text):
         if size:
             sizes["alignment" if name == "*fill*" else label(origin)] += size
     return sizes
+
+
+def startup_work(text):
+    """What in the link would need the C runtime's start-up to run it, one
+    line each ("section origin" or "origin calls atexit")."""
+    work = []
+    for line in text.splitlines():
+        section, exit_call = STARTUP_SECTION.match(line), EXIT_CALL.match(line)
+        if section and int(section.group(2), 16):
+            work.append(f"{section.group(1)} {section.group(3)}")
+        elif exit_call:
+            work.append(f"{exit_call.group(1)} calls {exit_call.group(2)}")
+    return work

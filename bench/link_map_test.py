@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Reads a link map made of the shapes GNU ld writes and checks what each
 line is counted as; then, given a real map, that the bytes it places add up
-to no more than the exe less its resources.
+to no more than the exe less its resources, and that nothing in it needs
+the C runtime's start-up, which the product is linked without.
 
   link_map_test.py [UpDate.map UpDate.exe]
 """
@@ -61,18 +62,37 @@ def check_shapes():
     return failures
 
 
+def check_startup_work():
+    # A static constructor, a static object's destructor, an MSVC-style
+    # initialiser and a call to atexit, among lines of the same shapes that
+    # are none of these.
+    found = link_map.startup_work(f"""{LIB}/libmsvcrt.a(libmsvcrt_defs00401.o)
+                              /tmp/ccVqYUjD.ltrans0.ltrans.o (_atexit)
+                              /tmp/ccVqYUjD.ltrans0.ltrans.o (_malloc)
+ *(.ctors)
+ .ctors         0x00405ab0        0x4 /tmp/ccVqYUjD.ltrans0.ltrans.o
+ .ctors.65535   0x00405ab4        0x0 {LIB}/crtbegin.o
+ .dtors         0x00405ab8        0x4 /tmp/ccVqYUjD.ltrans0.ltrans.o
+ .CRT$XCU       0x0040c000        0x4 objects.a(main.o)
+ .text          0x00405abc        0x4 objects.a(main.o)
+""")
+    return [] if len(found) == 4 else [f"work for the C runtime's start-up: {found} found, 4 expected"]
+
+
 def check_real(map_path, exe):
     sys.path.insert(0, str(here.parent / "tests" / "release"))
     import pe_file
-    placed = sum(link_map.contributions(pathlib.Path(map_path).read_text(errors="replace")).values())
+    text = pathlib.Path(map_path).read_text(errors="replace")
+    placed = sum(link_map.contributions(text).values())
     less_resources = pathlib.Path(exe).stat().st_size - sum(len(r.data) for r in pe_file.resources(pe_file.load(exe)))
+    failures = [f"{map_path}: nothing would run {work}: no C runtime start-up" for work in link_map.startup_work(text)]
     if not 0 < placed <= less_resources:
-        return [f"{map_path}: {placed:,} bytes placed, but the exe less its resources is {less_resources:,}"]
-    return []
+        failures.append(f"{map_path}: {placed:,} bytes placed, but the exe less its resources is {less_resources:,}")
+    return failures
 
 
 def main():
-    failures = check_shapes() + (check_real(*sys.argv[1:3]) if len(sys.argv) > 2 else [])
+    failures = check_shapes() + check_startup_work() + (check_real(*sys.argv[1:3]) if len(sys.argv) > 2 else [])
     for failure in failures:
         print("FAIL", failure)
     sys.exit(1 if failures else 0)

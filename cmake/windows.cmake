@@ -87,13 +87,32 @@ set_property(SOURCE resources/UpDate.rc PROPERTY OBJECT_DEPENDS
   "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h;${update_icon_files}")
 set(CMAKE_RC_FLAGS "-c 65001")
 
-# Links `target` as the product is linked: GUI, stripped, unused sections
-# dropped, with a link map beside it (bench/exe-size reads where the bytes
-# come from in it; the map is no part of the exe).
+# The product's own start and runtime, in place of the C runtime's start-up
+# (app/runtime_win32.cpp says why).
+add_library(update_runtime OBJECT app/runtime_win32.cpp)
+update_product_code(update_runtime)
+# C names take a leading underscore on 32-bit x86 only.
+if(UPDATE_BITS EQUAL 32)
+  set(UPDATE_C_PREFIX _)
+endif()
+# ld 2.40 crashes when code generated at link time is the first to need a
+# function of the C library. The compiler calls these on its own (for new,
+# abort and the copies in std::u16string), so the objects it leaves for the
+# link do not name them; named on the command line, they are taken first.
+set(UPDATE_C_LIBRARY_CALLS)
+foreach(function malloc free abort memcpy memmove memset memcmp)
+  list(APPEND UPDATE_C_LIBRARY_CALLS "-Wl,--undefined=${UPDATE_C_PREFIX}${function}")
+endforeach()
+
+# Links `target` as the product is linked: GUI, started by update_runtime,
+# stripped, unused sections dropped, with a link map beside it (bench/exe-size
+# reads where the bytes come from in it; the map is no part of the exe).
 function(update_link_gui_program target)
   update_product_code(${target})
-  target_link_options(${target} PRIVATE -flto ${UPDATE_PRODUCT_FLAGS} -municode -s -Wl,--gc-sections -mwindows
-                      "-Wl,-Map,$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map")
+  target_link_libraries(${target} PRIVATE update_runtime)
+  target_link_options(${target} PRIVATE -flto ${UPDATE_PRODUCT_FLAGS} -nostartfiles
+                      -Wl,--entry,${UPDATE_C_PREFIX}UpdateEntry ${UPDATE_C_LIBRARY_CALLS} -s -Wl,--gc-sections
+                      -mwindows "-Wl,-Map,$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map")
 endfunction()
 
 # Links the program (app/, all but its start-up hardening) into `target`.
