@@ -31,11 +31,8 @@ ALLOWED_IMPORTS = {
     "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll",
     "user32.dll", "ws2_32.dll",
 }
-# Functions that load a DLL by the name given. LoadLibraryA is not among them:
-# GCC's start-up code (crtbegin.o) calls it only for libgcc's DLL, and only
-# after GetModuleHandleA has found that DLL already loaded, to hold it.
-LOADING_FUNCTIONS = {"LoadLibraryW", "LoadLibraryExA", "LoadLibraryExW", "LoadPackagedLibrary"}
-LIBGCC_DLL = "libgcc_s_dw2-1.dll"
+# Functions that load a DLL by the name given.
+LOADING_FUNCTIONS = {"LoadLibraryA", "LoadLibraryW", "LoadLibraryExA", "LoadLibraryExW", "LoadPackagedLibrary"}
 # A DLL name as text, in ANSI or UTF-16: how a delay-loaded DLL (GNU ld leaves
 # the delay-import directory empty) or a LoadLibrary argument shows in the file.
 DLL_NAME = re.compile(rb"[A-Za-z0-9_.-]+\.dll|(?:[A-Za-z0-9_.-]\0)+\.\0d\0l\0l\0", re.I)
@@ -94,7 +91,7 @@ def checks(exe, private_headers, file_headers, expected_timestamp):
     subsystem = re.search(r"^Subsystem\s+([0-9a-f]+)", private_headers, re.M)
     relocations = directory_size(private_headers, 5)
     foreign = sorted(set(table) - ALLOWED_IMPORTS)
-    named = sorted(named_dlls(exe) - ALLOWED_IMPORTS - {LIBGCC_DLL})
+    named = sorted(named_dlls(exe) - ALLOWED_IMPORTS)
     loaders = sorted({f for functions in table.values() for f in functions} & LOADING_FUNCTIONS)
     level = execution_level(exe)
     timestamp = pe_file.load(exe).FILE_HEADER.TimeDateStamp
