@@ -99,8 +99,11 @@ endif()
 # function of the C library. The compiler calls these on its own (for new,
 # abort and the copies in std::u16string), so the objects it leaves for the
 # link do not name them; named on the command line, they are taken first.
+# Only those the program calls are named (each adds an import): if ld ever
+# ends with "terminated with signal 11" here, the program has come to call
+# another (memcpy, memset, ...), which belongs in this list.
 set(UPDATE_C_LIBRARY_CALLS)
-foreach(function malloc free abort memcpy memmove memset memcmp)
+foreach(function malloc free abort memmove)
   list(APPEND UPDATE_C_LIBRARY_CALLS "-Wl,--undefined=${UPDATE_C_PREFIX}${function}")
 endforeach()
 
