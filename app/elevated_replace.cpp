@@ -1,5 +1,6 @@
 #include "app/elevated_replace.h"
 
+#include "app/command_line.h"
 #include "app/path_text.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -11,24 +12,6 @@ namespace app {
 namespace {
 
 const char16_t kSwitch[] = u"/replace-data-file";
-
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-std::size_t SkipBlanks(const std::u16string& text, std::size_t at) {
-    while (at < text.size() && IsBlank(text[at])) ++at;
-    return at;
-}
-
-// The program name ends at its closing quote, or at the first blank when unquoted.
-std::size_t AfterProgramName(const std::u16string& line) {
-    if (!line.empty() && line[0] == u'"') {
-        const std::size_t quote = line.find(u'"', 1);
-        return quote == std::u16string::npos ? line.size() : quote + 1;
-    }
-    std::size_t at = 0;
-    while (at < line.size() && !IsBlank(line[at])) ++at;
-    return at;
-}
 
 // The rest of the line, without its surrounding quotes and blanks. A path
 // holds no quote, so no escapes are needed.
@@ -73,7 +56,7 @@ std::u16string ElevatedReplaceParameters(const std::u16string& dataFile) {
 }
 
 std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& commandLine) {
-    const std::size_t at = SkipBlanks(commandLine, AfterProgramName(commandLine));
+    const std::size_t at = ArgumentsAt(commandLine);
     const std::size_t switchLength = std::char_traits<char16_t>::length(kSwitch);
     const std::size_t after = at + switchLength;
     if (commandLine.compare(at, switchLength, kSwitch) != 0 ||

@@ -19,16 +19,15 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/command_line.h"
+
 namespace {
 
 // The command line after the program's name and the blanks that follow it,
 // as the C runtime passes it to wWinMain.
-wchar_t* Arguments(wchar_t* line) {
-    bool quoted = false;
-    for (; *line > L' ' || (*line && quoted); ++line)
-        if (*line == L'"') quoted = !quoted;
-    while (*line && *line <= L' ') ++line;
-    return line;
+wchar_t* Arguments() {
+    wchar_t* line = GetCommandLineW();
+    return line + app::ArgumentsAt(reinterpret_cast<const char16_t*>(line));
 }
 
 int ShowCommand() {
@@ -43,8 +42,7 @@ int ShowCommand() {
 // Windows keeps the stack 4-byte aligned on 32-bit x86; the compiler assumes
 // 16 from here on.
 extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void UpdateEntry() {
-    ExitProcess(
-        static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, Arguments(GetCommandLineW()), ShowCommand())));
+    ExitProcess(static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, Arguments(), ShowCommand())));
 }
 
 namespace __gnu_cxx {

@@ -90,6 +90,7 @@ set(CMAKE_RC_FLAGS "-c 65001")
 # The product's own start and runtime, in place of the C runtime's start-up
 # (app/runtime_win32.cpp says why).
 add_library(update_runtime OBJECT app/runtime_win32.cpp)
+target_include_directories(update_runtime PRIVATE "${PROJECT_SOURCE_DIR}")
 update_product_code(update_runtime)
 # C names take a leading underscore on 32-bit x86 only.
 if(UPDATE_BITS EQUAL 32)

@@ -9,12 +9,20 @@
 #   wine_desktop PROGRAM NAME SIZE   PROGRAM's windows open in a virtual desktop
 #   wine_stop              stops the prefix's server and every Wine process in it
 #   wine_without_32bit COMMAND ...   runs COMMAND where the 32-bit loader fails at once
+#   x86_32_emulated        whether 32-bit programs run only through qemu-i386
 #   start_xvfb / stop_xvfb
 #
 # UPDATE_WINE_BITS=64 marks a prefix that only ever runs 64-bit programs (the
 # windows64 build's). Its programs are started with the 64-bit loader
 # directly: /usr/bin/wine is the 32-bit loader, emulated where the machine
 # cannot run 32-bit programs, even when it only hands a program on.
+
+# Machines that cannot execute 32-bit Linux programs run 32-bit Wine through
+# qemu-i386, which scripts/setup registers there: each Windows process then
+# takes about a minute to start.
+x86_32_emulated() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386
+}
 
 wine_env() {
   : "${WINEPREFIX:?must name the Wine prefix of the build}"

@@ -1,0 +1,30 @@
+// The command line as Windows hands it to a program: the program's name
+// first (in quotes when it holds blanks), then the arguments.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace app {
+
+inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+inline std::size_t SkipBlanks(const std::u16string& text, std::size_t at) {
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    return at;
+}
+
+// Where the arguments begin: after the program's name, which ends at its
+// closing quote or, unquoted, at the first blank, and the blanks after it.
+inline std::size_t ArgumentsAt(const std::u16string& line) {
+    std::size_t at = 0;
+    if (!line.empty() && line[0] == u'"') {
+        const std::size_t quote = line.find(u'"', 1);
+        at = quote == std::u16string::npos ? line.size() : quote + 1;
+    } else {
+        while (at < line.size() && !IsBlank(line[at])) ++at;
+    }
+    return SkipBlanks(line, at);
+}
+
+}  // namespace app
