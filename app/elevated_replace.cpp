@@ -1,8 +1,9 @@
 #include "app/elevated_replace.h"
 
 #include "app/command_line.h"
-#include "app/path_text.h"
+#include "platform/elevation.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "platform/system_error.h"
 #include "resources/Update.h"
 #include "resources/resource_access.h"
@@ -11,48 +12,49 @@
 namespace app {
 namespace {
 
+using platform::kErrorInvalidParameter;
+using platform::kErrorReparsePointEncountered;
+
 const char16_t kSwitch[] = u"/replace-data-file";
 
-// The rest of the line, without its surrounding quotes and blanks. A path
-// holds no quote, so no escapes are needed.
-std::u16string Unquoted(std::u16string rest) {
+// The path and the folder identity after the switch: a quoted path and the
+// identity after it, or an unquoted path to the end of the line. A path holds
+// no quote, so no escapes are needed.
+struct Arguments {
+    std::u16string path;
+    std::u16string identity;
+};
+Arguments Parse(std::u16string rest) {
     while (!rest.empty() && IsBlank(rest.back())) rest.pop_back();
-    if (!rest.empty() && rest[0] == u'"') {
-        rest.erase(0, 1);
-        if (!rest.empty() && rest.back() == u'"') rest.pop_back();
+    if (rest.empty() || rest[0] != u'"') return {rest, {}};
+    const std::size_t quote = rest.find(u'"', 1);
+    if (quote == std::u16string::npos) return {rest.substr(1), {}};
+    return {rest.substr(1, quote - 1), rest.substr(SkipBlanks(rest, quote + 1))};
+}
+
+// "X:\a\b\name": a drive root and named parts only, as a final path reads.
+bool IsPlainLocalPath(const std::u16string& path) {
+    if (!platform::HasDriveRoot(path) || path[2] != u'\\' || path.find(u'/') != std::u16string::npos) return false;
+    for (std::size_t at = 3; at <= path.size();) {
+        std::size_t end = path.find(u'\\', at);
+        if (end == std::u16string::npos) end = path.size();
+        const std::u16string part = path.substr(at, end - at);
+        if (part.empty() || part == u"." || part == u"..") return false;
+        at = end + 1;
     }
-    return rest;
+    return true;
 }
 
-// "\\server\share\..." with a real server name: "\\?\" and "\\.\" name
-// devices and raw paths, not shares.
-bool HasShareRoot(const std::u16string& path) {
-    if (path.size() < 5 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
-    const std::size_t serverEnd = path.find_first_of(u"\\/", 2);
-    if (serverEnd == std::u16string::npos || serverEnd == 2) return false;
-    const std::u16string server = path.substr(2, serverEnd - 2);
-    if (server == u"?" || server == u".") return false;
-    const std::size_t shareEnd = path.find_first_of(u"\\/", serverEnd + 1);
-    return shareEnd != std::u16string::npos && shareEnd > serverEnd + 1;
-}
+bool SamePath(const std::u16string& a, const std::u16string& b) { return platform::SamePathText(a, 0, a.size(), b); }
 
-bool IsWritableOrdinaryFile(const std::u16string& path) {
-    const platform::FileProbe probe = platform::ProbeFile(path);
-    constexpr std::uint32_t kRefused = platform::kAttributeReadOnly | platform::kAttributeHidden |
-                                       platform::kAttributeSystem | platform::kAttributeDirectory;
-    return probe.status == platform::ProbeStatus::Found && (probe.attributes & kRefused) == 0;
-}
-
-bool IsDataFilePath(const std::u16string& path, const std::u16string& fileName) {
-    if (!HasDriveRoot(path) && !HasShareRoot(path)) return false;
-    const std::size_t name = LastPartAt(path);
-    return SamePathText(path, name, path.size() - name, fileName) && IsWritableOrdinaryFile(path);
+std::uint32_t Refusal(std::uint32_t error) {
+    return error == kErrorReparsePointEncountered ? kErrorReparsePointEncountered : kErrorInvalidParameter;
 }
 
 }  // namespace
 
-std::u16string ElevatedReplaceParameters(const std::u16string& dataFile) {
-    return std::u16string(kSwitch) + u" \"" + dataFile + u'"';
+std::u16string ElevatedReplaceParameters(const std::u16string& dataFile, const std::u16string& folderIdentity) {
+    return std::u16string(kSwitch) + u" \"" + dataFile + u"\" " + folderIdentity;
 }
 
 std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& commandLine) {
@@ -62,14 +64,43 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
     if (commandLine.compare(at, switchLength, kSwitch) != 0 ||
         (after < commandLine.size() && !IsBlank(commandLine[after])))
         return std::nullopt;
-    return RunElevatedReplace(Unquoted(commandLine.substr(SkipBlanks(commandLine, after))));
+    const Arguments arguments = Parse(commandLine.substr(SkipBlanks(commandLine, after)));
+    return RunElevatedReplace(arguments.path, arguments.identity);
 }
 
-std::uint32_t RunElevatedReplace(const std::u16string& dataFile) {
+std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16string& folderIdentity) {
+    platform::EnforceRedirectionTrust();  // before any path is looked at
     const platform::Result<std::u16string> fileName = resources::LoadStringResource(IDS_DATA_FILE_NAME);
-    if (!fileName.ok() || !IsDataFilePath(dataFile, fileName.value())) return platform::kErrorInvalidParameter;
-    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, dataFile);
-    return saved.status == resources::SaveStatus::Saved ? 0 : saved.systemError;
+    if (!fileName.ok()) return fileName.error().code();
+    const std::size_t nameAt = platform::LastPartAt(dataFile);
+    const std::u16string name = dataFile.substr(nameAt);
+    if (!IsPlainLocalPath(dataFile) || !SamePath(name, fileName.value()) ||
+        !platform::IsLocalFixedDrive(dataFile.substr(0, 3)))
+        return kErrorInvalidParameter;
+
+    // Opened from the drive root down, refusing every link, and only the
+    // folder the first copy opened: a path that leads elsewhere, or another
+    // folder now at the same path, means something was swapped in between.
+    const std::u16string folderPath = platform::FolderOf(dataFile);
+    platform::UniqueFile folder;
+    const platform::Status opened = platform::OpenFolder(folderPath, platform::Links::Refuse, folder);
+    if (!opened.ok()) return Refusal(opened.error().code());
+    const platform::Result<std::u16string> reached = platform::FinalPath(folder);
+    if (!reached.ok() || !SamePath(reached.value(), folderPath)) return kErrorInvalidParameter;
+    if (!folderIdentity.empty()) {
+        const platform::Result<std::u16string> identity = platform::IdentityOf(folder);
+        if (!identity.ok() || identity.value() != folderIdentity) return kErrorInvalidParameter;
+    }
+
+    const platform::Result<std::uint32_t> attributes = platform::AttributesIn(folder, name);
+    if (!attributes.ok()) return kErrorInvalidParameter;
+    if (attributes.value() & platform::kAttributeReparsePoint) return kErrorReparsePointEncountered;
+    constexpr std::uint32_t kRefused = platform::kAttributeReadOnly | platform::kAttributeHidden |
+                                       platform::kAttributeSystem | platform::kAttributeDirectory;
+    if (attributes.value() & kRefused) return kErrorInvalidParameter;
+
+    const platform::Status saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, name);
+    return saved.ok() ? 0 : saved.error().code();
 }
 
 }  // namespace app

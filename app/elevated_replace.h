@@ -1,8 +1,8 @@
-// The copy of the program started with the right to write, when the data
-// file's folder refused the user's own run: it replaces the data file and
-// does nothing else. It shows no window and tells its result only through
-// its exit code. Users never start it; the command line that does is this
-// program's own.
+// The elevated copy of the program, started when the data file's folder
+// refused the user's own run: it replaces the data file and does nothing
+// else. It shows no window and tells its result only through its exit code.
+// Users never start it; the command line that does is this program's own,
+// but any program may start it with any path, so it trusts none.
 #pragma once
 
 #include <cstdint>
@@ -11,18 +11,24 @@
 
 namespace app {
 
-// What follows the program's name on the copy's command line.
-std::u16string ElevatedReplaceParameters(const std::u16string& dataFile);
+// What follows the program's name on the copy's command line: the data file's
+// path, made of its folder's final path as the first copy opened it and the
+// file's name, and that folder's identity (platform::IdentityOf).
+std::u16string ElevatedReplaceParameters(const std::u16string& dataFile, const std::u16string& folderIdentity);
 
 // The copy's exit code when `commandLine` (the whole line, program name
-// first) starts the copy; nothing for an ordinary start, whose command line
-// the program ignores.
+// first) starts the copy; nothing for an ordinary start.
 std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& commandLine);
 
 // Writes the payload over `dataFile`: 0 when it was replaced, otherwise the
-// system's error code. A path that is not absolute, does not end in the data
-// file's name, or names no ordinary, writable file is refused with
-// ERROR_INVALID_PARAMETER and nothing is touched.
-std::uint32_t RunElevatedReplace(const std::u16string& dataFile);
+// system's error code, never 0. Only the full path of an ordinary, writable
+// file named like the data file, on a local fixed drive, in the form the
+// first copy gives it ("X:\folder\unit.xml": no "." or "..", no share or
+// device path), in a folder whose identity is `folderIdentity` (when one is
+// given) is taken; anything else ends with ERROR_INVALID_PARAMETER, and a
+// link on the way or of that name with ERROR_REPARSE_POINT_ENCOUNTERED, with
+// nothing touched. Where Windows offers it, links that users made are
+// refused to the whole process first.
+std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16string& folderIdentity);
 
 }  // namespace app

@@ -1,14 +1,14 @@
 #include "app/update_run.h"
 
-#include <string>
-
 #include "app/elevated_replace.h"
+#include "platform/path_text.h"
 #include "app/virtual_store.h"
 #include "platform/elevation.h"
+#include "platform/file_replace.h"
 #include "platform/file_system.h"
 #include "platform/known_folders.h"
 #include "platform/message_box.h"
-#include "platform/result.h"
+#include "platform/system_error.h"
 #include "platform/window_lookup.h"
 #include "registry/RegEditor.h"
 #include "resources/Update.h"
@@ -18,127 +18,195 @@
 namespace app {
 namespace {
 
-using platform::Raised;
+using platform::Error;
+using platform::FolderOf;
+using platform::HasDriveRoot;
+using platform::LastPartAt;
 using platform::Result;
+using platform::Status;
+using platform::Step;
 
 const char16_t kProductKeyPath[] = u"HKEY_CURRENT_USER\\Software\\Qd";
 const char16_t kInstallFolderValue[] = u"PathTOL";
 const char16_t kVersionValue[] = u"VerTOL";
-
-struct Decision {
-    UpdateOutcome outcome;
-    std::u16string shownVersion;  // set when installed
-};
 
 std::u16string TargetPath(const std::u16string& folder, const std::u16string& fileName) {
     if (!folder.empty() && folder.back() == u'\\') return folder + fileName;
     return folder + u'\\' + fileName;
 }
 
-// An ordinary file is there: plain, read-only or archive. Hidden and system
-// files and folders do not count; a path the system rejects raises.
-Result<bool> DataFilePresent(const std::u16string& path) {
-    const platform::FileProbe probe = platform::ProbeFile(path);
-    switch (probe.status) {
-        case platform::ProbeStatus::Absent: return false;
-        case platform::ProbeStatus::Malformed: return Raised::BadPath;
-        case platform::ProbeStatus::Found: break;
+// Codes that say nothing is there: no such folder, drive, share or device
+// ready, or a file where the folder should be.
+bool MeansAbsent(std::uint32_t error) {
+    switch (error) {
+        case platform::kErrorFileNotFound:
+        case platform::kErrorPathNotFound:
+        case 15:  // ERROR_INVALID_DRIVE
+        case 21:  // ERROR_NOT_READY
+        case 53:  // ERROR_BAD_NETPATH
+        case 58:  // ERROR_BAD_NET_RESP
+        case 64:  // ERROR_NETNAME_DELETED
+        case 67:  // ERROR_BAD_NET_NAME
+        case platform::kErrorDirectory: return true;
+        default: return false;
     }
-    constexpr std::uint32_t kNotOrdinary =
-        platform::kAttributeHidden | platform::kAttributeSystem | platform::kAttributeDirectory;
-    return (probe.attributes & kNotOrdinary) == 0;
 }
 
-// Writes the payload over the data file. When the folder refuses the new
-// file, a copy of the program with the right to write does it, once the user
-// consents; a refused rename asks for nothing (a running Tolvar holding the
-// file refuses it the same way, and a prompt would not help).
-bool InstallDataFile(const std::u16string& target) {
-    const resources::SaveResult saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, target);
-    if (saved.status == resources::SaveStatus::Saved) return true;
-    if (saved.status != resources::SaveStatus::FolderRefusesNewFiles || platform::ProcessIsElevated()) return false;
-    const platform::ElevatedCopy copy = platform::RunElevatedCopy(ElevatedReplaceParameters(target));
-    return copy.started && copy.code == 0;
+// Opens the folder of `path` once, following links (users move installations
+// that way), and tells whether an ordinary file of that name is in it: plain,
+// read-only or archive. Hidden and system files, folders and links do not
+// count. A path the system rejects raises.
+Result<bool> FindFile(const std::u16string& path, platform::UniqueFile& folder) {
+    const Status opened = platform::OpenFolder(FolderOf(path), platform::Links::Follow, folder);
+    if (!opened.ok()) {
+        if (MeansAbsent(opened.error().code())) return false;
+        return opened.error();
+    }
+    const Result<std::uint32_t> attributes = platform::AttributesIn(folder, path.substr(LastPartAt(path)));
+    if (!attributes.ok()) {
+        if (MeansAbsent(attributes.error().code())) return false;
+        return attributes.error();
+    }
+    constexpr std::uint32_t kNotOrdinary = platform::kAttributeHidden | platform::kAttributeSystem |
+                                           platform::kAttributeDirectory | platform::kAttributeReparsePoint;
+    return (attributes.value() & kNotOrdinary) == 0;
+}
+
+Status CheckPayload(const platform::UniqueFile& folder, const std::u16string& name) {
+    const Result<resources::Bytes> payload = resources::LoadDataResource(IDR_PAYLOAD, resources::kPayloadType);
+    if (!payload.ok()) return payload.error();
+    return platform::VerifyFile(folder, name, payload.value().data, payload.value().size);
+}
+
+// Writes the payload over the data file in the folder the run holds. When the
+// folder or the file refuses this user the right to write, an elevated copy
+// of the program does it once the user consents, on the folder's own path;
+// the run then checks the file itself. A file another program holds refuses
+// everyone alike, and a prompt would not help there; nor on a network share,
+// where elevation changes nothing the server sees and a prompt would hand an
+// administrator's credentials to whatever server "PathTOL" names.
+Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string& name, const std::u16string& folderPath,
+                       Prompting prompting, UpdateReport& report) {
+    const Status saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, name);
+    if (saved.ok() || !platform::NeedsRights(saved.error()) || platform::ProcessIsElevated()) return saved;
+    if (!HasDriveRoot(folderPath) || !platform::IsLocalFixedDrive(folderPath.substr(0, 3))) return saved;
+    report.elevationWouldHelp = true;
+    if (prompting == Prompting::Never) return saved;
+    const Result<std::u16string> identity = platform::IdentityOf(folder);
+    if (!identity.ok()) return identity.error();
+    const platform::ElevatedCopy copy =
+        platform::RunElevatedCopy(ElevatedReplaceParameters(report.dataFile, identity.value()));
+    if (!copy.started) return Error(Step::Elevate, copy.code);
+    report.elevatedCopyExitCode = copy.code;
+    if (copy.code != 0) return Error(Step::Elevate, copy.code);
+    return CheckPayload(folder, name);
 }
 
 // A legacy Tolvar reads the VirtualStore's copy of the data file when there
 // is one, so that copy is replaced too. It lies in the user's own profile:
 // no right to ask for.
-Result<bool> InstallVirtualStoreCopy(const std::u16string& target) {
+Status InstallVirtualStoreCopy(const std::u16string& dataFile) {
     const std::u16string copy =
-        VirtualStoreCopyPath(target, platform::VirtualizedFolders(), platform::LocalAppDataFolder());
-    if (copy.empty()) return true;
-    const Result<bool> present = DataFilePresent(copy);
-    if (!present.ok()) return present.error();  // a copy that cannot be examined may be there
-    if (!present.value()) return true;
-    return resources::SaveResourceToFile(IDR_PAYLOAD, resources::kPayloadType, copy);
+        VirtualStoreCopyPath(dataFile, platform::VirtualizedFolders(), platform::LocalAppDataFolder());
+    if (copy.empty()) return platform::Ok();
+    platform::UniqueFile folder;
+    const Result<bool> present = FindFile(copy, folder);
+    // A copy that cannot be examined may be there, and would stay old.
+    if (!present.ok()) return Error(Step::VirtualStore, present.error().code());
+    if (!present.value()) return platform::Ok();
+    const Status saved =
+        resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, copy.substr(LastPartAt(copy)));
+    if (!saved.ok()) return Error(Step::VirtualStore, saved.error().code());
+    return platform::Ok();
 }
 
-// Steps 2 to 8 of the run without the box. Every raised error comes back as
-// the Result's error; a step that fails quietly comes back as Failed.
-Result<Decision> Decide() {
+Status Finish(UpdateReport& report, UpdateOutcome outcome) {
+    report.outcome = outcome;
+    return platform::Ok();
+}
+
+// The run without the box. Every raised error comes back as the Status;
+// otherwise the report holds the outcome.
+Status Decide(UpdateReport& report, Prompting prompting) {
     const Result<std::u16string> windowTitle = resources::LoadStringResource(IDS_TARGET_WINDOW_TITLE);
     if (!windowTitle.ok()) return windowTitle.error();
-    platform::TopLevelWindowExists(windowTitle.value());  // a running target changes nothing
+    report.targetWindowOpen = platform::TopLevelWindowExists(windowTitle.value());  // decides nothing
 
-    const Result<std::u16string> folder = registry::ReadStringValue(kProductKeyPath, kInstallFolderValue);
-    if (!folder.ok()) return folder.error();
-    // No installation recorded: nothing to update, and no path worth probing.
-    if (folder.value() == registry::kReadFailed || folder.value().empty())
-        return Decision{UpdateOutcome::NoUpdateNeeded, {}};
+    const Result<std::u16string> folderText = registry::ReadStringValue(kProductKeyPath, kInstallFolderValue);
+    if (!folderText.ok()) return folderText.error();
+    // No installation recorded: nothing to update, and no path worth opening.
+    if (folderText.value() == registry::kReadFailed || folderText.value().empty())
+        return Finish(report, UpdateOutcome::NoUpdateNeeded);
 
     const Result<std::u16string> fileName = resources::LoadStringResource(IDS_DATA_FILE_NAME);
     if (!fileName.ok()) return fileName.error();
-    const std::u16string target = TargetPath(folder.value(), fileName.value());
-    const Result<bool> present = DataFilePresent(target);
+    report.dataFile = TargetPath(folderText.value(), fileName.value());
+    // The folder is opened here once and held to the end of the run.
+    platform::UniqueFile folder;
+    const Result<bool> present = FindFile(report.dataFile, folder);
     if (!present.ok()) return present.error();
-    if (!present.value()) return Decision{UpdateOutcome::NoUpdateNeeded, {}};
+    if (!present.value()) return Finish(report, UpdateOutcome::NoUpdateNeeded);
+    const Result<std::u16string> folderPath = platform::FinalPath(folder);
+    if (!folderPath.ok()) return folderPath.error();
+    report.dataFile = TargetPath(folderPath.value(), fileName.value());
 
     const Result<std::u16string> recorded = registry::ReadStringValue(kProductKeyPath, kVersionValue);
     if (!recorded.ok()) return recorded.error();
+    report.recordedVersion = recorded.value();
     const Result<std::u16string> carried = resources::LoadStringResource(IDS_DATA_VERSION);
     if (!carried.ok()) return carried.error();
     // Ordinal: code unit by code unit, a proper prefix first.
-    if (!(recorded.value() < carried.value())) return Decision{UpdateOutcome::AlreadyUpdated, {}};
+    if (!(recorded.value() < carried.value())) return Finish(report, UpdateOutcome::AlreadyUpdated);
 
     // Loaded before anything is written, so a missing string cannot turn a
     // finished install into a failure report.
     const Result<std::u16string> shown = resources::LoadStringResource(IDS_SHOWN_VERSION);
     if (!shown.ok()) return shown.error();
 
-    if (!InstallDataFile(target)) return Decision{UpdateOutcome::Failed, {}};
-    const Result<bool> copyInstalled = InstallVirtualStoreCopy(target);
-    if (!copyInstalled.ok()) return copyInstalled.error();
-    if (!copyInstalled.value()) return Decision{UpdateOutcome::Failed, {}};
-    if (!registry::WriteStringValue(kProductKeyPath, kVersionValue, carried.value()))
-        return Decision{UpdateOutcome::Failed, {}};
-    return Decision{UpdateOutcome::Installed, shown.value()};
+    const Status installed = InstallDataFile(folder, fileName.value(), folderPath.value(), prompting, report);
+    if (!installed.ok()) return installed;
+    const Status copyInstalled = InstallVirtualStoreCopy(report.dataFile);
+    if (!copyInstalled.ok()) return copyInstalled;
+    // Only now, with the new table flushed and read back, is the version recorded.
+    const Status written = registry::WriteStringValue(kProductKeyPath, kVersionValue, carried.value());
+    if (!written.ok()) return written;
+    report.shownVersion = shown.value();
+    return Finish(report, UpdateOutcome::Installed);
 }
 
-void Report(const Decision& decision) {
+}  // namespace
+
+UpdateReport RunUpdate(Prompting prompting) {
+    UpdateReport report;
+    // The run's one trap: whatever a step raised ends in the failure.
+    const Status decided = Decide(report, prompting);
+    if (!decided.ok()) {
+        report.outcome = UpdateOutcome::Failed;
+        report.failure = decided.error();
+    }
+    return report;
+}
+
+void ShowOutcome(const UpdateReport& report) {
     using platform::MessageIcon;
-    switch (decision.outcome) {
+    switch (report.outcome) {
         case UpdateOutcome::NoUpdateNeeded:
             return platform::ShowMessage(u"该版本无需更新.", platform::kApplicationTitle, MessageIcon::Critical);
         case UpdateOutcome::AlreadyUpdated:
             return platform::ShowMessage(u"已经更新，无需重复更新.", platform::kApplicationTitle,
                                          MessageIcon::Information);
         case UpdateOutcome::Installed:
-            return platform::ShowMessage(u"成功更新至版本" + decision.shownVersion + u".", platform::kApplicationTitle,
+            return platform::ShowMessage(u"成功更新至版本" + report.shownVersion + u".", platform::kApplicationTitle,
                                          MessageIcon::Information);
         case UpdateOutcome::Failed:
             return platform::ShowMessage(u"更新失败.", platform::kApplicationTitle, MessageIcon::Critical);
     }
 }
 
-}  // namespace
-
 UpdateOutcome UpdateRun() {
-    // The run's one trap: whatever a step raised ends in the failure message.
-    const Result<Decision> decided = Decide();
-    const Decision decision = decided.ok() ? decided.value() : Decision{UpdateOutcome::Failed, {}};
-    Report(decision);
-    return decision.outcome;
+    const UpdateReport report = RunUpdate(Prompting::Allowed);
+    ShowOutcome(report);
+    return report.outcome;
 }
 
 }  // namespace app

@@ -1,6 +1,12 @@
 // The update run: the program's one task, started by "开始更新".
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/result.h"
+
 namespace app {
 
 enum class UpdateOutcome {
@@ -10,9 +16,32 @@ enum class UpdateOutcome {
     Failed,          // anything went wrong: "更新失败."
 };
 
+// What one run found and did, from the step that decided it to the box, the
+// exit code and the log.
+struct UpdateReport {
+    UpdateOutcome outcome = UpdateOutcome::Failed;
+    std::optional<platform::Error> failure;             // what stopped a failed run
+    bool elevationWouldHelp = false;                    // refused for want of rights an elevated copy could have
+    bool targetWindowOpen = false;                      // Tolvar's window was open when the run began
+    std::u16string dataFile;                            // the data file's path, once "PathTOL" named one
+    std::optional<std::u16string> recordedVersion;      // "VerTOL" as read, once read
+    std::optional<std::uint32_t> elevatedCopyExitCode;  // when an elevated copy ran
+    std::u16string shownVersion;                        // string 101, when installed
+};
+
+enum class Prompting {
+    Allowed,  // a folder that refuses the user asks for consent to an elevated copy
+    Never,    // such a folder fails the run
+};
+
+// Decides, installs and records the version, showing nothing.
+UpdateReport RunUpdate(Prompting prompting);
+
+// The one message box that tells the outcome, returning when it is dismissed.
+void ShowOutcome(const UpdateReport& report);
+
 // Decides, installs, records the version, and shows exactly one message box,
-// returning when the user has dismissed it. The outcome is returned for
-// callers that want it; the box has already told the user.
+// returning when the user has dismissed it.
 UpdateOutcome UpdateRun();
 
 }  // namespace app

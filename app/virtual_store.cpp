@@ -1,9 +1,14 @@
 #include "app/virtual_store.h"
 
-#include "app/path_text.h"
+#include "platform/path_text.h"
 
 namespace app {
 namespace {
+
+using platform::HasDriveRoot;
+using platform::IsSeparator;
+using platform::LastPartAt;
+using platform::SamePathText;
 
 bool IsAtOrBelow(const std::u16string& folder, std::u16string root) {
     while (!root.empty() && IsSeparator(root.back())) root.pop_back();

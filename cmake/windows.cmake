@@ -67,8 +67,10 @@ add_library(update_platform STATIC
   resources/resource_access_win32.cpp)
 target_include_directories(update_platform PUBLIC "${PROJECT_SOURCE_DIR}" "${UPDATE_GENERATED_DIR}")
 update_product_code(update_platform)
-# shell32: ShellExecuteExW and SHGetKnownFolderPath; ole32: CoTaskMemFree.
-target_link_libraries(update_platform PUBLIC shell32 ole32)
+# shell32: ShellExecuteExW and SHGetKnownFolderPath; ole32: CoTaskMemFree;
+# ntdll: NtCreateFile and NtSetInformationFile, for files opened and renamed
+# relative to a folder's handle.
+target_link_libraries(update_platform PUBLIC shell32 ole32 ntdll)
 
 add_library(update_message_box STATIC platform/message_box_win32.cpp)
 target_include_directories(update_message_box PUBLIC "${PROJECT_SOURCE_DIR}")
@@ -102,7 +104,9 @@ endif()
 # link do not name them; named on the command line, they are taken first.
 # Only those the program calls are named (each adds an import): if ld ever
 # ends with "terminated with signal 11" here, the program has come to call
-# another (memcpy, memset, ...), which belongs in this list.
+# another (memcpy, memset, ...), which belongs in this list, or a function
+# has come to need a stack frame larger than a page, which makes the
+# compiler call libgcc's stack probe (___chkstk_ms): keep frames smaller.
 set(UPDATE_C_LIBRARY_CALLS)
 foreach(function malloc free abort memmove)
   list(APPEND UPDATE_C_LIBRARY_CALLS "-Wl,--undefined=${UPDATE_C_PREFIX}${function}")

@@ -21,6 +21,11 @@ struct ElevatedCopy {
 // for it to end. The consent prompt belongs to the prompt owner (below).
 ElevatedCopy RunElevatedCopy(const std::u16string& parameters);
 
+// Where Windows offers it (Windows 11, late Windows 10), refuses this process
+// every link that a user who is not an administrator made: the elevated copy
+// turns it on before it looks at any path. Elsewhere it does nothing.
+void EnforceRedirectionTrust();
+
 // The window the consent prompt belongs to, as an opaque handle (an HWND on
 // Windows); null for none.
 void SetPromptOwner(void* window);

@@ -85,3 +85,19 @@ ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
 void SetPromptOwner(void* window) { g_promptOwner = static_cast<HWND>(window); }
 
 }  // namespace platform
+
+namespace platform {
+
+// ProcessRedirectionTrustPolicy and its flags, from the Windows 10 SDK; the
+// function is looked up because it is missing before Windows 8.
+void EnforceRedirectionTrust() {
+    constexpr int kProcessRedirectionTrustPolicy = 16;
+    constexpr DWORD kEnforceRedirectionTrust = 0x1;
+    using SetPolicyFunction = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    const auto setPolicy = reinterpret_cast<SetPolicyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy")));
+    DWORD flags = kEnforceRedirectionTrust;
+    if (setPolicy) setPolicy(kProcessRedirectionTrustPolicy, &flags, sizeof flags);
+}
+
+}  // namespace platform

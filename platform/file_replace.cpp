@@ -1,98 +1,106 @@
 #include "platform/file_replace.h"
 
 #include "platform/decimal.h"
-#include "platform/file_system.h"
 #include "platform/system_error.h"
 
 namespace platform {
 namespace {
 
-// A name next to `path`, in its folder, that no other run of the program uses:
-// "<path>.<pid>-<n>.new".
-std::u16string TemporaryName(const std::u16string& path) {
-    static std::uint32_t counter = 0;
-    return path + u'.' + Decimal(CurrentProcessId()) + u'-' + Decimal(++counter) + u".new";
-}
+constexpr std::uint32_t kNotReplaceable = kAttributeReadOnly | kAttributeDirectory;
 
-bool TargetRefusesWrites(const FileProbe& probe) {
-    return probe.status == ProbeStatus::Malformed ||
-           (probe.status == ProbeStatus::Found && (probe.attributes & (kAttributeReadOnly | kAttributeDirectory)) != 0);
-}
-
-SaveResult Failure(SaveStatus status, std::uint32_t error) { return {status, error != 0 ? error : kErrorGenFailure}; }
-
-// Creates a new file beside `target`, passing over names that a run killed
-// part-way may have left behind (process ids are reused). On failure `error`
-// holds the system's code for the last refused attempt.
-UniqueFile CreateTemporary(const std::u16string& target, std::u16string& name, std::uint32_t& error) {
-    constexpr int kAttempts = 1000;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = TemporaryName(target);
-        UniqueFile file = CreateNewFile(name);
-        if (file.valid()) return file;
-        error = LastSystemError();  // before the probe sets its own
-        if (ProbeFile(name).status != ProbeStatus::Found) return file;
-    }
-    return UniqueFile();
-}
-
-// Creates a temporary file beside `target` holding exactly the `size` bytes at
-// `data`, flushed to the disk and closed, and names it in `temp`. On failure
-// nothing is left.
-SaveResult WriteDurably(const std::u16string& target, const unsigned char* data, std::size_t size,
-                        std::u16string& temp) {
+// Creates a new file beside `name`, passing over names that a run killed
+// part-way may have left (process ids are reused).
+Status CreateTemporary(const UniqueFile& folder, const std::u16string& name, UniqueFile& file) {
+    constexpr std::uint32_t kAttempts = 1000;
     std::uint32_t error = 0;
-    UniqueFile file = CreateTemporary(target, temp, error);
-    if (!file.valid())
-        return Failure(error == kErrorAccessDenied ? SaveStatus::FolderRefusesNewFiles : SaveStatus::Failed, error);
-    const bool written = WriteAll(file, data, size) && FlushFile(file);
-    if (!written) error = LastSystemError();
-    if (file.close() && written) return {SaveStatus::Saved, 0};
-    if (written) error = LastSystemError();  // the close failed
-    RemoveFile(temp);
-    return Failure(SaveStatus::Failed, error);
+    for (std::uint32_t attempt = 1; attempt <= kAttempts; ++attempt) {
+        const Status created = CreateNewFile(folder, TemporaryName(name, CurrentProcessId(), attempt), file);
+        if (created.ok()) return created;
+        error = created.error().code();
+        if (error != kErrorFileExists && error != kErrorAlreadyExists) break;
+    }
+    return Error(Step::CreateTemporary, error);
 }
 
-// Renames `temp` over `target`. A file just written is often opened for a
-// moment by a virus scanner or the search indexer, which makes the rename
-// fail as busy; such a hold passes within a fraction of a second, so the
-// rename is tried again for about half a second before giving up.
-bool RenameIntoPlace(const std::u16string& temp, const std::u16string& target) {
+// Renames the new file over `name`. A file just written is often opened for
+// a moment by a virus scanner or the search indexer, and a data file may be
+// open in a program that reads it; either refuses the rename for as long as
+// it holds the file, so a busy file is tried again for about half a second.
+// A refusal is told apart by opening the target for DELETE: refused that
+// too, this process lacks the rights, and no retry will help.
+Status RenameIntoPlace(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name) {
     constexpr int kRetries = 5;
     constexpr std::uint32_t kPauseMs = 100;
     for (int retry = 0;; ++retry) {
-        switch (RenameOver(temp, target)) {
-            case RenameStatus::Renamed: return true;
-            case RenameStatus::Refused: return false;
-            case RenameStatus::Busy: break;
-        }
-        if (retry == kRetries) return false;
+        const Status renamed = RenameInto(file, folder, name);
+        if (renamed.ok()) return renamed;
+        std::uint32_t error = renamed.error().code();
+        if (error != kErrorAccessDenied && error != kErrorSharingViolation) return Error(Step::Rename, error);
+        const Status deletable = OpenForReplace(folder, name);
+        if (!deletable.ok() && deletable.error().code() == kErrorAccessDenied) return Error(Step::Rename, error);
+        if (retry == kRetries) return Error(Step::Rename, kErrorSharingViolation);
         Pause(kPauseMs);
     }
 }
 
-// Gives `temp` the traits of the existing `target` and renames it over it.
-// A trait that cannot be copied fails the save with the target untouched:
-// a data file that silently lost its attributes or its own permissions
-// could be hidden from, or shut out, the people and programs that use it.
-SaveResult SwapIn(const std::u16string& temp, const std::u16string& target, bool targetExists) {
-    if ((!targetExists || CopyTraits(target, temp)) && RenameIntoPlace(temp, target)) return {SaveStatus::Saved, 0};
-    const std::uint32_t error = LastSystemError();
-    RemoveFile(temp);
-    return Failure(SaveStatus::Failed, error);
+// Writes, flushes, copies the facts and renames; after the rename the file
+// is flushed again, so that the rename itself is on the disk, and read back.
+Status WriteAndSwapIn(const UniqueFile& folder, const std::u16string& name, const FileFacts* old,
+                      const UniqueFile& file, const unsigned char* data, std::size_t size) {
+    Status done = WriteAll(file, data, size);
+    if (done.ok()) done = FlushFile(file);
+    if (done.ok() && old) done = ApplyFacts(file, *old);
+    if (done.ok()) done = RenameIntoPlace(file, folder, name);
+    return done;
+}
+
+Status CheckBytes(const UniqueFile& file, const unsigned char* data, std::size_t size) {
+    const Result<bool> same = HoldsExactly(file, data, size);
+    if (!same.ok()) return same.error();
+    if (!same.value()) return Error(Step::Verify, kErrorInstallFailure);
+    return Ok();
 }
 
 }  // namespace
 
-SaveResult ReplaceFileDurably(const std::u16string& path, const unsigned char* data, std::size_t size) {
-    const FileProbe target = ProbeFile(path);
-    if (TargetRefusesWrites(target))
-        return Failure(SaveStatus::Failed,
-                       target.status == ProbeStatus::Malformed ? kErrorInvalidName : kErrorAccessDenied);
-    std::u16string temp;
-    const SaveResult written = WriteDurably(path, data, size, temp);
-    if (written.status != SaveStatus::Saved) return written;
-    return SwapIn(temp, path, target.status == ProbeStatus::Found);
+std::u16string TemporaryName(const std::u16string& name, std::uint32_t processId, std::uint32_t attempt) {
+    return name + u'.' + Decimal(processId) + u'-' + Decimal(attempt) + u".new";
+}
+
+Status VerifyFile(const UniqueFile& folder, const std::u16string& name, const unsigned char* data, std::size_t size) {
+    UniqueFile file;
+    const Status opened = OpenToRead(folder, name, file);
+    if (!opened.ok()) return Error(Step::Verify, opened.error().code());
+    return CheckBytes(file, data, size);
+}
+
+bool NeedsRights(const Error& error) {
+    return error.code() == kErrorAccessDenied &&
+           (error.step() == Step::CreateTemporary || error.step() == Step::Rename);
+}
+
+Status ReplaceFileDurably(const UniqueFile& folder, const std::u16string& name, const unsigned char* data,
+                          std::size_t size) {
+    const Result<FileFacts> old = ReadFacts(folder, name);
+    const bool exists = old.ok();
+    if (!exists && old.error().code() != kErrorFileNotFound) return old.error();
+    if (exists && (old.value().attributes & kNotReplaceable) != 0) return Error(Step::FindDataFile, kErrorAccessDenied);
+
+    UniqueFile file;
+    const Status created = CreateTemporary(folder, name, file);
+    if (!created.ok()) return created;
+    const Status swapped = WriteAndSwapIn(folder, name, exists ? &old.value() : nullptr, file, data, size);
+    if (!swapped.ok()) {
+        // Before the rename the temporary file is still its own: it goes
+        // through its own handle, whatever the DACL it was given allows.
+        (void)RemoveOnClose(file);
+        return swapped;
+    }
+    Status checked = FlushFile(file);
+    if (checked.ok()) checked = CheckBytes(file, data, size);
+    if (!checked.ok()) return checked;
+    if (!file.close()) return Error(Step::Flush, LastSystemError());
+    return Ok();
 }
 
 }  // namespace platform

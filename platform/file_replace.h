@@ -1,31 +1,45 @@
 // The durable replace of a file: the new bytes go to a temporary file in the
 // same folder, are flushed to the disk, given the old file's attributes,
-// creation time and permissions of its own, and renamed over it in one step,
-// so the file at the path is at every instant either what it was or whole.
+// creation time and DACL, and renamed over it in one step, so the file is at
+// every instant either what it was or whole. Everything happens relative to
+// the folder handle the caller opened once.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
+
+#include "platform/file_system.h"
+#include "platform/result.h"
 
 namespace platform {
 
-enum class SaveStatus {
-    Saved,
-    FolderRefusesNewFiles,  // creating the temporary file beside the target was denied access
-    Failed,                 // anything else
-};
-struct SaveResult {
-    SaveStatus status;
-    std::uint32_t systemError;  // when not saved: the system's code for the failure, never 0
-};
+// Makes `name` in `folder` hold exactly the `size` bytes at `data`, replacing
+// it or creating it, and reads it back after the rename. On failure the file
+// is as it was and no temporary file is left (unless the process dies first;
+// a later replace passes over what it left). The failing step and its code:
+// - FindDataFile: the target is read-only or a folder (ERROR_ACCESS_DENIED),
+//   or a link (ERROR_REPARSE_POINT_ENCOUNTERED);
+// - CreateTemporary: ERROR_ACCESS_DENIED when the folder refuses new files;
+// - Rename: ERROR_ACCESS_DENIED when this process may not replace the file,
+//   ERROR_SHARING_VIOLATION when another program held either file for longer
+//   than about half a second;
+// - Write, Flush, CopyAttributes, Verify: the system's code, or
+//   ERROR_INSTALL_FAILURE when the bytes read back differ.
+Status ReplaceFileDurably(const UniqueFile& folder, const std::u16string& name, const unsigned char* data,
+                          std::size_t size);
 
-// Makes the file at `path` hold exactly the `size` bytes at `data`, replacing
-// it or creating it. Not saved, with the file as it was and no temporary file
-// left, when the target is read-only or a folder, the folder is missing or
-// refuses new files, the target is held open by another program for more
-// than about half a second, a trait cannot be copied, or any write fails.
-// Temporary files that a killed earlier run left are passed over.
-SaveResult ReplaceFileDurably(const std::u16string& path, const unsigned char* data, std::size_t size);
+// Whether `name` in `folder` holds exactly the `size` bytes at `data`: fails
+// at Step::Verify, with ERROR_INSTALL_FAILURE when its bytes differ, or with
+// ERROR_REPARSE_POINT_ENCOUNTERED when the name is a link.
+Status VerifyFile(const UniqueFile& folder, const std::u16string& name, const unsigned char* data, std::size_t size);
+
+// Whether a failure of the replace is the folder or the file refusing this
+// process the right to write, which an elevated copy of the program may have
+// (a file another program holds is refused the same way to everyone).
+bool NeedsRights(const Error& error);
+
+// The temporary name the replace tries `attempt`-th (from 1) for `name` in a
+// process: "<name>.<process id>-<attempt>.new".
+std::u16string TemporaryName(const std::u16string& name, std::uint32_t processId, std::uint32_t attempt);
 
 }  // namespace platform

@@ -1,16 +1,19 @@
-// The file operations the update needs: an existence probe and the pieces of
-// a durable replace (a new file, written, flushed, closed, given the old
-// file's traits, then renamed over it).
+// The file operations of the update, on handles. A folder is opened once by
+// its path and held; from then on every file in it is examined, created,
+// renamed and removed relative to that folder's handle, so that a folder of
+// the path swapped for a link (or another folder) in between cannot send a
+// later step anywhere else.
 //
-// Paths are UTF-16 and may be relative to the current directory. Every call
-// reports failure through its result and leaves GetLastError as the failing
-// platform call set it.
+// Every call reports failure as the Windows error code of the call that
+// failed (the Step is the caller's to name).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/result.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -20,61 +23,97 @@ enum FileAttribute : std::uint32_t {
     kAttributeHidden = 0x2,
     kAttributeSystem = 0x4,
     kAttributeDirectory = 0x10,
+    kAttributeArchive = 0x20,
+    kAttributeReparsePoint = 0x400,  // a link (symbolic link, junction, mount point) or the like
+    kAttributeOffline = 0x1000,
 };
-
-enum class ProbeStatus {
-    Found,      // something exists at the path; see attributes
-    Absent,     // no such file, folder, drive, share or device is ready
-    Malformed,  // the path is not a valid name, is too long, or cannot be examined
-};
-
-struct FileProbe {
-    ProbeStatus status;
-    std::uint32_t attributes;  // FileAttribute bits; 0 unless Found
-};
-
-FileProbe ProbeFile(const std::u16string& path);
 
 struct FileTraits {
     using Type = void*;
     static Type Invalid() { return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)); }
     static bool Close(Type handle);  // keeps the caller's last error
 };
-using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueFile = UniqueHandle<FileTraits>;  // a file or a folder
 
-// Creates a file that must not exist yet, opened for writing with no sharing.
-// Invalid on failure; nothing is created then.
-UniqueFile CreateNewFile(const std::u16string& path);
-
-// Writes all `size` bytes at the current position; false when any byte could not be written.
-bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size);
-
-// Pushes the written bytes to the disk; false when the system could not.
-bool FlushFile(const UniqueFile& file);
-
-// Gives the closed file `file` what users and programs notice of the existing
-// file `model`: its attributes, its creation time, and its access-control
-// list when that has entries of its own (entries inherited from the folder
-// come to any new file in it by themselves). `model` is only read. False when
-// any of them could not be copied; `file` may then hold some of them.
-bool CopyTraits(const std::u16string& model, const std::u16string& file);
-
-enum class RenameStatus {
-    Renamed,  // `to` is now the file that was `from`
-    Busy,     // another program holds either file for now (a scanner, an indexer); nothing changed
-    Refused,  // any other failure; nothing changed
+enum class Links {
+    Follow,  // folders reached through links are opened where the links lead
+    Refuse,  // a link anywhere on the way fails the open
 };
 
-// Renames `from` to `to` in one step, replacing a file at `to` if there is
-// one, and writes the change through to the disk. At no instant is there no
-// file at `to` when there was one before.
-RenameStatus RenameOver(const std::u16string& from, const std::u16string& to);
+// Opens the folder at `path` (absolute, or relative to the current folder) and
+// holds it until `folder` is closed: no one can rename or remove it meanwhile.
+// With Links::Refuse every folder from the drive root down is opened relative
+// to the one above it, and a link on the way fails the open with
+// ERROR_REPARSE_POINT_ENCOUNTERED. Fails with ERROR_DIRECTORY when the path
+// names a file or a device rather than a folder.
+Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder);
+
+// The full path of the opened folder as the file system resolved it (links
+// followed, long names, no "." or ".."), in its plain form: "C:\Tolvar", or
+// "\\server\share\Tolvar" on a network share.
+Result<std::u16string> FinalPath(const UniqueFile& folder);
+
+// The identity of the opened folder on its volume, as text: the same folder
+// gives the same text through any path, another folder another.
+Result<std::u16string> IdentityOf(const UniqueFile& folder);
+
+// Whether the drive whose root is `root` ("C:\") is a local fixed disk.
+bool IsLocalFixedDrive(const std::u16string& root);
+
+// The attributes of what `name` in `folder` is, without following a link of
+// that name: a link (or a name that the file system resolved to another
+// file) has kAttributeReparsePoint. ERROR_FILE_NOT_FOUND when there is nothing.
+Result<std::uint32_t> AttributesIn(const UniqueFile& folder, const std::u16string& name);
+
+// What a replacement keeps of an existing file: its attributes, its creation
+// time and its DACL (opaque to the logic).
+struct FileFacts {
+    std::uint32_t attributes = 0;
+    std::uint64_t creationTime = 0;
+    std::vector<unsigned char> security;
+};
+
+// Reads the facts of the existing file `name` in `folder`. A link of that
+// name fails with ERROR_REPARSE_POINT_ENCOUNTERED.
+Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name);
+
+// Opens the file `name` in `folder` to read it, sharing everything. A link of
+// that name fails with ERROR_REPARSE_POINT_ENCOUNTERED.
+Status OpenToRead(const UniqueFile& folder, const std::u16string& name, UniqueFile& file);
+
+// Tries whether this process could replace `name` in `folder`, by opening it
+// for DELETE while sharing everything: ERROR_ACCESS_DENIED means the rights
+// are missing; ERROR_SHARING_VIOLATION that another program holds it.
+Status OpenForReplace(const UniqueFile& folder, const std::u16string& name);
+
+// Creates `name` in `folder`, which must not exist yet (ERROR_FILE_EXISTS,
+// or ERROR_ALREADY_EXISTS, when anything has that name), shared with no one,
+// with every right the replace needs through the handle: to write and read
+// it, to set its attributes, creation time and DACL, to rename and remove it.
+Status CreateNewFile(const UniqueFile& folder, const std::u16string& name, UniqueFile& file);
+
+// Writes all `size` bytes at the current position.
+Status WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size);
+
+// Pushes the file's bytes and its directory entry to the disk.
+Status FlushFile(const UniqueFile& file);
+
+// Gives `file` the attributes of `facts` (but read-only and offline), their
+// creation time, and their DACL as it is, protected or not.
+Status ApplyFacts(const UniqueFile& file, const FileFacts& facts);
+
+// Renames `file` to `name` in `folder`, replacing a file of that name in the
+// same step: at no instant is there no file of that name.
+Status RenameInto(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name);
+
+// Whether `file` holds exactly the `size` bytes at `data`, read from its start.
+Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std::size_t size);
+
+// Marks `file` to be removed when its handle is closed.
+Status RemoveOnClose(const UniqueFile& file);
 
 // Waits about `milliseconds` before the caller tries again.
 void Pause(std::uint32_t milliseconds);
-
-// Removes a file; false when it could not be removed (including when it is absent).
-bool RemoveFile(const std::u16string& path);
 
 // Identifies this process among others writing temporary names into one folder.
 std::uint32_t CurrentProcessId();

@@ -1,121 +1,175 @@
 #include "platform/file_system.h"
 
 #include <windows.h>
+#include <winternl.h>
 
-#include <aclapi.h>
+#include "platform/system_error.h"
 
 namespace platform {
 namespace {
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-bool MeansAbsent(DWORD error) {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_NOT_READY:
-        case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME:
-        case ERROR_BAD_NET_RESP:
-        case ERROR_NETNAME_DELETED: return true;
-        default: return false;
+Error Failed(Step step) { return Error(step, GetLastError()); }
+Error Failed(Step step, NTSTATUS status) { return Error(step, RtlNtStatusToDosError(status)); }
+
+// Enough to hold a folder and open what is in it. FILE_TRAVERSE takes part in
+// the sharing check, so the folder's missing FILE_SHARE_DELETE keeps everyone
+// from renaming or removing it while it is held.
+constexpr ACCESS_MASK kFolderAccess = FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens `name` relative to the folder `root`. Relative names are resolved by
+// the file system inside the folder the handle refers to, wherever that
+// folder is now and whatever its path names today.
+NTSTATUS OpenRelative(HANDLE root, const std::u16string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                      ULONG options, HANDLE& handle) {
+    handle = INVALID_HANDLE_VALUE;
+    constexpr std::size_t kLongestName = 255;
+    if (name.empty() || name.size() > kLongestName || name.find_first_of(u"\\/") != std::u16string::npos)
+        return static_cast<NTSTATUS>(0xC0000033L);  // STATUS_OBJECT_NAME_INVALID
+    UNICODE_STRING text;
+    text.Buffer = const_cast<PWSTR>(Wide(name));
+    text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE opened = nullptr;
+    const NTSTATUS status =
+        NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                     disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(status)) handle = opened;
+    return status;
+}
+
+// The folder a handle refers to must be a folder on a disk, not a file or a
+// device ("NUL", "CON") that the path happened to name.
+Status CheckFolder(HANDLE handle, Step step) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(handle) != FILE_TYPE_DISK) return Error(step, kErrorDirectory);
+    if (!GetFileInformationByHandle(handle, &information)) return Failed(step);
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Error(step, kErrorReparsePointEncountered);
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return Error(step, kErrorDirectory);
+    return Ok();
+}
+
+Result<std::u16string> FinalPathOf(HANDLE handle, Step step) {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, reinterpret_cast<wchar_t*>(&path[0]),
+                                                       static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) return Failed(step);
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length);  // the size needed, terminator included
     }
+    // "\\?\C:\..." and "\\?\UNC\server\share\..." in their plain forms.
+    const std::u16string verbatim = u"\\\\?\\";
+    if (path.compare(0, verbatim.size(), verbatim) == 0) path.erase(0, verbatim.size());
+    if (path.compare(0, 4, u"UNC\\") == 0) path.replace(0, 3, u"\\");
+    return path;
 }
 
-// Memory the security calls hand out, freed with LocalFree.
-struct LocalMemoryTraits {
-    using Type = void*;
-    static Type Invalid() { return nullptr; }
-    static bool Close(Type memory) {
-        const DWORD saved = GetLastError();
-        LocalFree(memory);
-        SetLastError(saved);
-        return true;
+bool SameText(const std::u16string& a, const std::u16string& b) {
+    return CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// Whether the file opened as `name` in `folder` is that name's own file and
+// not one it leads to. A link opened as itself shows as a reparse point; a
+// file system that resolves links regardless (Wine) shows the file it led
+// to under another path.
+Result<bool> ReachedThroughLink(HANDLE folder, HANDLE file, const std::u16string& name, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    const Result<std::u16string> folderPath = FinalPathOf(folder, Step::FindDataFile);
+    if (!folderPath.ok()) return folderPath.error();
+    const Result<std::u16string> filePath = FinalPathOf(file, Step::FindDataFile);
+    if (!filePath.ok()) return filePath.error();
+    std::u16string expected = folderPath.value();
+    if (expected.empty() || expected.back() != u'\\') expected += u'\\';
+    return !SameText(filePath.value(), expected + name);
+}
+
+// Every folder from the drive root of `path` ("X:\...") down, each opened
+// relative to the one above it without following a link, and refused when
+// it is one.
+Status OpenRefusingLinks(const std::u16string& path, UniqueFile& folder) {
+    constexpr Step step = Step::FindDataFile;
+    if (path.size() < 3 || path[1] != u':' || path[2] != u'\\') return Error(step, kErrorInvalidName);
+    UniqueFile current(CreateFileW(Wide(path.substr(0, 3)), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!current.valid()) return Failed(step);
+    for (std::size_t at = 3; at < path.size();) {
+        std::size_t end = path.find(u'\\', at);
+        if (end == std::u16string::npos) end = path.size();
+        const std::u16string part = path.substr(at, end - at);
+        if (part.empty() || part == u"." || part == u"..") return Error(step, kErrorInvalidName);
+        HANDLE next = INVALID_HANDLE_VALUE;
+        const NTSTATUS status = OpenRelative(current.get(), part, kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             FILE_OPEN, FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, next);
+        if (!NT_SUCCESS(status)) return Failed(step, status);
+        current.reset(next);
+        const Status checked = CheckFolder(current.get(), step);
+        if (!checked.ok()) return checked;
+        at = end + 1;
     }
-};
-using UniqueLocal = UniqueHandle<LocalMemoryTraits>;
-
-// The attributes a file may be given. Read-only is left out: such a target is
-// refused before anything is written, and a read-only temporary file could
-// not be removed if the rename failed.
-constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
-                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-bool SetCreationTime(const std::u16string& path, const FILETIME& created) {
-    const UniqueFile file(CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-    return file.valid() && SetFileTime(file.get(), &created, nullptr, nullptr);
+    // A file system that follows links even where asked not to still tells
+    // where the walk ended.
+    const Result<std::u16string> reached = FinalPathOf(current.get(), step);
+    if (!reached.ok()) return reached.error();
+    std::u16string walked = path;
+    while (walked.size() > 3 && walked.back() == u'\\') walked.pop_back();
+    if (!SameText(reached.value(), walked)) return Error(step, kErrorReparsePointEncountered);
+    folder = std::move(current);
+    return Ok();
 }
 
-// The entries of `dacl` that are its own rather than inherited, in their
-// order, as a new list; empty when there are none or on failure (`failed`).
-UniqueLocal ExplicitEntries(PACL dacl, bool& failed) {
-    ACL_SIZE_INFORMATION size{};
-    failed = !GetAclInformation(dacl, &size, sizeof size, AclSizeInformation);
-    if (failed) return UniqueLocal();
-    UniqueLocal list(LocalAlloc(LPTR, size.AclBytesInUse));
-    PACL explicitOnly = static_cast<PACL>(list.get());
-    failed = !list.valid() || !InitializeAcl(explicitOnly, size.AclBytesInUse, dacl->AclRevision);
-    if (failed) return UniqueLocal();
-    for (DWORD index = 0; index < size.AceCount; ++index) {
-        void* entry = nullptr;
-        failed = !GetAce(dacl, index, &entry);
-        if (failed) return UniqueLocal();
-        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(entry);
-        if (header->AceFlags & INHERITED_ACE) continue;
-        failed = !AddAce(explicitOnly, dacl->AclRevision, MAXDWORD, entry, header->AceSize);
-        if (failed) return UniqueLocal();
-    }
-    return explicitOnly->AceCount > 0 ? std::move(list) : UniqueLocal();
+// The parts of the security descriptor that a replacement keeps: its DACL.
+Result<std::vector<unsigned char>> DaclOf(HANDLE handle, Step step) {
+    DWORD needed = 0;
+    GetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0) return Failed(step);
+    std::vector<unsigned char> descriptor(needed);
+    if (!GetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return Failed(step);
+    return descriptor;
 }
 
-bool SucceededWith(DWORD error) {
-    if (error == ERROR_SUCCESS) return true;
-    SetLastError(error);
-    return false;
-}
-
-// Gives `file` the access-control list of `model` when it is more than what
-// the folder hands down: a protected list as it is, otherwise its own entries,
-// to which the system adds the folder's inherited ones.
-bool CopyExplicitDacl(const std::u16string& model, const std::u16string& file) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!SucceededWith(GetNamedSecurityInfoW(Wide(model), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                             &dacl, nullptr, &descriptor)))
-        return false;
-    const UniqueLocal ownedDescriptor(descriptor);
+// Gives `file` the DACL of `model` (a self-relative security descriptor) as
+// it is: its own entries and those it inherited from its folder, which is
+// the new file's folder too, with its protection. Through the handle, with
+// nothing looked up by name.
+Status CopyDacl(HANDLE file, const std::vector<unsigned char>& model) {
+    constexpr Step step = Step::CopyAttributes;
+    const PSECURITY_DESCRIPTOR modelDescriptor = const_cast<unsigned char*>(model.data());
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (!GetSecurityDescriptorControl(descriptor, &control, &revision)) return false;
-    if (!dacl) return true;  // no list at all: the new file takes the folder's
-
-    wchar_t* path = const_cast<wchar_t*>(Wide(file));
-    if (control & SE_DACL_PROTECTED)
-        return SucceededWith(SetNamedSecurityInfoW(path, SE_FILE_OBJECT,
-                                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                                   nullptr, nullptr, dacl, nullptr));
-    bool failed = false;
-    const UniqueLocal own = ExplicitEntries(dacl, failed);
-    if (failed) return false;
-    if (!own.valid()) return true;  // only inherited entries, which the new file has already
-    return SucceededWith(SetNamedSecurityInfoW(path, SE_FILE_OBJECT,
-                                               DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                               nullptr, nullptr, static_cast<PACL>(own.get()), nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorControl(modelDescriptor, &control, &revision) ||
+        !GetSecurityDescriptorDacl(modelDescriptor, &present, &dacl, &defaulted))
+        return Failed(step);
+    if (!present || !dacl) return Ok();  // no list at all: the new file keeps the folder's
+    SECURITY_DESCRIPTOR descriptor;
+    const SECURITY_DESCRIPTOR_CONTROL kept = SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE) ||
+        !SetSecurityDescriptorControl(&descriptor, kept, control & kept) ||
+        !SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, &descriptor))
+        return Failed(step);
+    return Ok();
 }
 
-bool MeansBusy(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+// The attributes a file may be given. Read-only is left out: such a target is
+// refused before anything is written, and a read-only new file could not be
+// written or removed. Offline is left out too: the new file is wholly on the
+// local disk, and backup programs and scanners pass over an offline one.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 }  // namespace
-
-FileProbe ProbeFile(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(Wide(path));
-    if (attributes != INVALID_FILE_ATTRIBUTES) return {ProbeStatus::Found, attributes};
-    return {MeansAbsent(GetLastError()) ? ProbeStatus::Absent : ProbeStatus::Malformed, 0};
-}
 
 bool FileTraits::Close(Type handle) {
     const DWORD saved = GetLastError();
@@ -124,45 +178,177 @@ bool FileTraits::Close(Type handle) {
     return closed != FALSE;
 }
 
-UniqueFile CreateNewFile(const std::u16string& path) {
-    return UniqueFile(CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
+    if (links == Links::Refuse) return OpenRefusingLinks(path, folder);
+    UniqueFile opened(CreateFileW(Wide(path), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!opened.valid()) return Failed(Step::FindDataFile);
+    const Status checked = CheckFolder(opened.get(), Step::FindDataFile);
+    if (!checked.ok() && checked.error().code() != kErrorReparsePointEncountered) return checked;
+    folder = std::move(opened);
+    return Ok();
 }
 
-bool WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size) {
+Result<std::u16string> FinalPath(const UniqueFile& folder) { return FinalPathOf(folder.get(), Step::FindDataFile); }
+
+Result<std::u16string> IdentityOf(const UniqueFile& folder) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(folder.get(), &information)) return Failed(Step::FindDataFile);
+    const DWORD parts[] = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    std::u16string text;
+    for (const DWORD part : parts) {
+        if (!text.empty()) text += u'-';
+        for (int shift = 28; shift >= 0; shift -= 4) text += u"0123456789abcdef"[(part >> shift) & 0xF];
+    }
+    return text;
+}
+
+bool IsLocalFixedDrive(const std::u16string& root) { return GetDriveTypeW(Wide(root)) == DRIVE_FIXED; }
+
+Result<std::uint32_t> AttributesIn(const UniqueFile& folder, const std::u16string& name) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const NTSTATUS status =
+        OpenRelative(folder.get(), name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, FILE_OPEN_REPARSE_POINT, raw);
+    if (!NT_SUCCESS(status)) return Failed(Step::FindDataFile, status);
+    const UniqueFile file(raw);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return Failed(Step::FindDataFile);
+    const Result<bool> link = ReachedThroughLink(folder.get(), file.get(), name, information.dwFileAttributes);
+    if (!link.ok()) return link.error();
+    return static_cast<std::uint32_t>(information.dwFileAttributes | (link.value() ? FILE_ATTRIBUTE_REPARSE_POINT : 0));
+}
+
+Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name) {
+    constexpr Step step = Step::FindDataFile;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const NTSTATUS status = OpenRelative(folder.get(), name, FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, FILE_OPEN,
+                                         FILE_OPEN_REPARSE_POINT, raw);
+    if (!NT_SUCCESS(status)) return Failed(step, status);
+    const UniqueFile file(raw);
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) return Failed(step);
+    const Result<bool> link = ReachedThroughLink(folder.get(), file.get(), name, basic.FileAttributes);
+    if (!link.ok()) return link.error();
+    if (link.value()) return Error(step, kErrorReparsePointEncountered);
+    Result<std::vector<unsigned char>> security = DaclOf(file.get(), step);
+    if (!security.ok()) return security.error();
+    FileFacts facts;
+    facts.attributes = basic.FileAttributes;
+    facts.creationTime = static_cast<std::uint64_t>(basic.CreationTime.QuadPart);
+    facts.security = std::move(security).value();
+    return facts;
+}
+
+Status OpenToRead(const UniqueFile& folder, const std::u16string& name, UniqueFile& file) {
+    constexpr Step step = Step::Verify;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const NTSTATUS status = OpenRelative(folder.get(), name, GENERIC_READ, kShareAll, FILE_OPEN,
+                                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw);
+    if (!NT_SUCCESS(status)) return Failed(step, status);
+    UniqueFile opened(raw);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened.get(), &information)) return Failed(step);
+    const Result<bool> link = ReachedThroughLink(folder.get(), opened.get(), name, information.dwFileAttributes);
+    if (!link.ok()) return link.error();
+    if (link.value()) return Error(step, kErrorReparsePointEncountered);
+    file = std::move(opened);
+    return Ok();
+}
+
+Status OpenForReplace(const UniqueFile& folder, const std::u16string& name) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const NTSTATUS status =
+        OpenRelative(folder.get(), name, DELETE, kShareAll, FILE_OPEN, FILE_OPEN_REPARSE_POINT, raw);
+    if (!NT_SUCCESS(status)) return Failed(Step::Rename, status);
+    CloseHandle(raw);
+    return Ok();
+}
+
+Status CreateNewFile(const UniqueFile& folder, const std::u16string& name, UniqueFile& file) {
+    constexpr ACCESS_MASK kAccess = GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const NTSTATUS status = OpenRelative(folder.get(), name, kAccess, 0, FILE_CREATE,
+                                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw);
+    if (!NT_SUCCESS(status)) return Failed(Step::CreateTemporary, status);
+    file.reset(raw);
+    return Ok();
+}
+
+Status WriteAll(const UniqueFile& file, const unsigned char* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = size > 0x100000 ? 0x100000 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(file.get(), data, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file.get(), data, chunk, &written, nullptr)) return Failed(Step::Write);
+        if (written == 0) return Error(Step::Write, ERROR_DISK_FULL);
         data += written;
         size -= written;
     }
-    return true;
+    return Ok();
 }
 
-bool FlushFile(const UniqueFile& file) { return FlushFileBuffers(file.get()) != FALSE; }
-
-// The attributes are set last: a hidden or system file still opens for its
-// time and its security.
-bool CopyTraits(const std::u16string& model, const std::u16string& file) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(Wide(model), GetFileExInfoStandard, &data)) return false;
-    const DWORD attributes = data.dwFileAttributes & kCopiedAttributes;
-    return SetCreationTime(file, data.ftCreationTime) && CopyExplicitDacl(model, file) &&
-           SetFileAttributesW(Wide(file), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+Status FlushFile(const UniqueFile& file) {
+    if (!FlushFileBuffers(file.get())) return Failed(Step::Flush);
+    return Ok();
 }
 
-// One rename: on NTFS a FileRenameInformation that replaces the target, under
-// Wine one rename(2). Unlike ReplaceFileW, there is no instant between moving
-// the old file away and moving the new one in.
-RenameStatus RenameOver(const std::u16string& from, const std::u16string& to) {
-    if (MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return RenameStatus::Renamed;
-    return MeansBusy(GetLastError()) ? RenameStatus::Busy : RenameStatus::Refused;
+Status ApplyFacts(const UniqueFile& file, const FileFacts& facts) {
+    const Status dacl = CopyDacl(file.get(), facts.security);
+    if (!dacl.ok()) return dacl;
+    FILE_BASIC_INFO basic{};  // times of 0 are left as they are
+    basic.CreationTime.QuadPart = static_cast<LONGLONG>(facts.creationTime);
+    const DWORD attributes = facts.attributes & kCopiedAttributes;
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic))
+        return Failed(Step::CopyAttributes);
+    return Ok();
+}
+
+// FileRenameInformation with the folder's handle as the root and the bare
+// name: the file system resolves the name inside that folder. (The Win32
+// wrapper, SetFileInformationByHandle, does not take a root on every system.)
+Status RenameInto(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name) {
+    constexpr std::size_t kLongestName = 255;
+    if (name.empty() || name.size() > kLongestName) return Error(Step::Rename, kErrorInvalidName);
+    union {
+        FILE_RENAME_INFO info;
+        unsigned char bytes[sizeof(FILE_RENAME_INFO) + kLongestName * sizeof(wchar_t)];
+    } buffer{};
+    buffer.info.ReplaceIfExists = TRUE;
+    buffer.info.RootDirectory = folder.get();
+    buffer.info.FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    for (std::size_t i = 0; i < name.size(); ++i) buffer.info.FileName[i] = static_cast<wchar_t>(name[i]);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = NtSetInformationFile(file.get(), &io, &buffer, sizeof buffer,
+                                                 static_cast<FILE_INFORMATION_CLASS>(10));  // FileRenameInformation
+    if (!NT_SUCCESS(status)) return Failed(Step::Rename, status);
+    return Ok();
+}
+
+Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std::size_t size) {
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) return Failed(Step::Verify);
+    unsigned char chunk[2048];  // under a page: no stack probe
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return Failed(Step::Verify);
+        if (read == 0) return size == 0;
+        if (read > size) return false;
+        for (DWORD at = 0; at < read; ++at)
+            if (chunk[at] != data[at]) return false;
+        data += read;
+        size -= read;
+    }
+}
+
+Status RemoveOnClose(const UniqueFile& file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return Failed(Step::CreateTemporary);
+    return Ok();
 }
 
 void Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
-
-bool RemoveFile(const std::u16string& path) { return DeleteFileW(Wide(path)) != FALSE; }
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 

@@ -19,6 +19,17 @@ std::u16string KnownFolder(REFKNOWNFOLDERID id) {
     return text;
 }
 
+// %ProgramW6432%, set for 32-bit programs on 64-bit Windows (and for 64-bit
+// ones, where it repeats FOLDERID_ProgramFiles); empty on 32-bit Windows.
+std::u16string ProgramFiles64() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"ProgramW6432", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::u16string();
+    std::u16string text(reinterpret_cast<const char16_t*>(path), length);
+    while (text.size() > 3 && text.back() == u'\\') text.pop_back();
+    return text;
+}
+
 }  // namespace
 
 std::vector<std::u16string> VirtualizedFolders() {
@@ -31,6 +42,9 @@ std::vector<std::u16string> VirtualizedFolders() {
         std::u16string folder = KnownFolder(*id);
         if (!folder.empty()) folders.push_back(std::move(folder));
     }
+    // The 64-bit Program Files, which WOW64 tells a 32-bit program only here.
+    std::u16string programFiles64 = ProgramFiles64();
+    if (!programFiles64.empty()) folders.push_back(std::move(programFiles64));
     return folders;
 }
 

@@ -1,36 +1,72 @@
-// A value or the error that a step raised.
+// What failed and why: the one shape in which every step reports a failure,
+// from the call that failed to the message box, the exit code and the log.
 //
 // The product is built without C++ exceptions (they would triple the size of
-// the exe), so an error that a routine "raises" travels back as a Result and
+// the exe), so an error that a routine raises travels back as a Result and
 // the update run's single trap turns it into the failure message.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 
 namespace platform {
 
-enum class Raised {
-    InvalidArgument,   // a registry value that is empty after trimming
-    ResourceNotFound,  // a string or data resource the program does not carry
-    BadPath,           // a path the file system rejects as malformed
-    FileSystem,        // any other file-system failure that is not "no such file"
+// The step of an update that a failure comes from.
+enum class Step : std::uint8_t {
+    LoadResource,     // a string or the payload the program carries
+    ReadRegistry,     // "PathTOL" or "VerTOL"
+    FindDataFile,     // opening the installation folder, examining the data file
+    CreateTemporary,  // the new file beside the data file
+    Write,            // its bytes
+    Flush,            // pushing them to the disk
+    CopyAttributes,   // the data file's attributes, creation time and DACL onto the new file
+    Rename,           // the new file over the data file
+    Verify,           // the data file read back after the rename
+    Elevate,          // the elevated copy: asked for, started, or ended with an error
+    VirtualStore,     // the VirtualStore copy of the data file
+    WriteRegistry,    // "VerTOL"
 };
 
+// ERROR_INSTALL_FAILURE: the code of a failure that no system code names.
+inline constexpr std::uint32_t kErrorInstallFailure = 1603;
+
+class Error {
+public:
+    // `code` is the Windows error code of the failure; 0, which would read as
+    // success wherever the code travels on, becomes ERROR_INSTALL_FAILURE.
+    constexpr Error(Step step, std::uint32_t code) : step_(step), code_(code != 0 ? code : kErrorInstallFailure) {}
+
+    constexpr Step step() const { return step_; }
+    constexpr std::uint32_t code() const { return code_; }
+    constexpr bool operator==(const Error& other) const { return step_ == other.step_ && code_ == other.code_; }
+
+private:
+    Step step_;
+    std::uint32_t code_;
+};
+
+// A value, or the error that stopped a step from making it.
 template <class T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)), ok_(true) {}  // NOLINT: implicit by design
-    Result(Raised error) : error_(error), ok_(false) {}       // NOLINT: implicit by design
+    Result(Error error) : error_(error), ok_(false) {}        // NOLINT: implicit by design
 
     bool ok() const { return ok_; }
-    Raised error() const { return error_; }
+    explicit operator bool() const { return ok_; }
+    const Error& error() const { return error_; }
     const T& value() const& { return value_; }
     T&& value() && { return std::move(value_); }
 
 private:
     T value_{};
-    Raised error_ = Raised::InvalidArgument;
+    Error error_{Step::LoadResource, 0};
     bool ok_;
 };
+
+// A step that makes nothing but may fail.
+struct Done {};
+using Status = Result<Done>;
+inline Status Ok() { return Done{}; }
 
 }  // namespace platform

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "platform/message_box.h"
+#include "portable/file_system_portable.h"
 
 namespace fake {
 
@@ -25,45 +25,18 @@ std::vector<Message>& Messages();              // every box shown, in order
 std::vector<std::u16string>& WindowLookups();  // every title looked up
 void SetWindowExists(bool exists);
 
-// --- files -----------------------------------------------------------------
-// An in-memory file system: paths compare without regard to ASCII case and
-// "/" equals "\". The parent folder of a file must exist (drive roots always do).
-using Bytes = std::vector<unsigned char>;
-void AddFolder(const std::u16string& path);
-void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes = 0);
-std::optional<Bytes> FileBytes(const std::u16string& path);
-std::vector<std::u16string> FilesIn(const std::u16string& folder);  // names as stored
-void SetLocked(const std::u16string& path, bool locked);            // held open by another program, no sharing
-
-std::uint64_t CreationOf(const std::u16string& path);  // a stamp, unique to each file made
-
-enum class FileOp { CreateNew, Write, Flush, Close, CopyTraits, Rename, Remove };
-// The next call of `op` fails. Writes fail after `bytesBeforeFailure`.
-void FailNext(FileOp op, std::size_t bytesBeforeFailure = 0);
-// The next `times` renames find a file busy, as when a scanner holds it.
-void RenameBusy(int times);
 std::vector<std::uint32_t>& Pauses();  // every pause asked for, in ms; none really waits
-// Every call that changed a file, in order: "rename FROM -> TO", "remove PATH", ...
-std::vector<std::u16string>& FileJournal();
-// Runs `action` once, at the start of the next call of `op`, before the call
-// does anything: another program deleting a folder, or the process dying.
-void BeforeNext(FileOp op, std::function<void()> action);
-std::size_t OpenFileCount();
-void RemoveFolder(const std::u16string& path);  // with everything in it
 
 // --- the process -------------------------------------------------------------
-// Kills the running process: its open files are closed at once, and nothing
-// it does from then on reaches the files or the registry (its calls fail).
+// Kills the running process: its open handles are closed at once, and
+// nothing it does from then on reaches the files or the registry.
 void KillProcess();
 // Starts the next process after a kill, with id `processId` and no boxes yet.
 void StartProcess(std::uint32_t processId);
 bool ProcessKilled();
+std::uint32_t ProcessId();  // 4242 until another process starts
 
-// --- the right to write, and the folders the system names ---------------------
-// Creating a file in `folder` (not below it) is denied access, as Windows
-// denies a user without the right to write there; an elevated process is
-// let through unless `evenElevated`.
-void RefuseNewFilesIn(const std::u16string& folder, bool evenElevated = false);
+// --- elevation, and the folders the system names ---------------------------------
 void SetElevated(bool elevated);
 enum class Consent { Granted, Declined, CannotStart };
 void AnswerPrompts(Consent consent);  // Declined until told otherwise
@@ -71,6 +44,7 @@ void AnswerPrompts(Consent consent);  // Declined until told otherwise
 // It runs elevated, and its files and registry are this process's.
 void SetElevatedCopy(std::function<std::uint32_t(const std::u16string& commandLine)> copy);
 std::vector<std::u16string>& ElevationRequests();  // the parameters of every copy asked for
+bool RedirectionTrustEnforced();
 // The program's own file: a granted copy's command line starts with it, quoted.
 inline constexpr char16_t kOwnPath[] = u"C:\\Downloads\\UpDate.exe";
 // Defaults: C:\Program Files, C:\Program Files (x86), C:\Windows, C:\ProgramData

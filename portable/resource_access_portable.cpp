@@ -4,6 +4,7 @@
 #include "catalogue.h"
 #include "resources/resource_access.h"
 #include "resources/resource_ids.h"
+#include "platform/system_error.h"
 
 namespace resources {
 
@@ -17,7 +18,7 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
         case IDS_DESCRIPTION: return std::u16string(u"" CATALOGUE_DESCRIPTION);
         case IDS_TARGET_WINDOW_TITLE: return std::u16string(u"" CATALOGUE_TARGET_WINDOW_TITLE);
         case IDS_DATA_VERSION: return std::u16string(u"" CATALOGUE_DATA_VERSION);
-        default: return platform::Raised::ResourceNotFound;
+        default: return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
     }
 }
 
@@ -26,7 +27,8 @@ platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& type
     std::u16string upper = typeName;
     for (char16_t& c : upper)
         if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    if (id != IDR_PAYLOAD || upper != u"CUSTOM") return platform::Raised::ResourceNotFound;
+    if (id != IDR_PAYLOAD || upper != u"CUSTOM")
+        return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
     return Bytes{kEmbeddedPayload, kEmbeddedPayloadSize};
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/ansi.h"
 #include "platform/message_box.h"
+#include "platform/system_error.h"
 
 namespace registry {
 namespace {
@@ -34,7 +35,8 @@ bool IsMalformed(const std::u16string& path) { return path.compare(0, 5, u"HKEY_
 // character left), then keeps what comes before the first NUL.
 platform::Result<std::u16string> DecodeBuffer(const std::u16string& buffer) {
     const std::size_t first = buffer.find_first_not_of(u' ');
-    if (first == std::u16string::npos) return platform::Raised::InvalidArgument;
+    if (first == std::u16string::npos)
+        return platform::Error(platform::Step::ReadRegistry, platform::kErrorInvalidData);
     const std::size_t last = buffer.find_last_not_of(u' ');
     std::u16string text = buffer.substr(first, last - first);  // without the last character
     const std::size_t nul = text.find(u'\0');
@@ -88,17 +90,23 @@ platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, 
     return DecodeBuffer(platform::FromAnsi(reinterpret_cast<const char*>(buffer), kReadBufferSize));
 }
 
-bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName, const std::u16string& text) {
+platform::Status WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
+                                  const std::u16string& text) {
+    constexpr platform::Step step = platform::Step::WriteRegistry;
     std::u16string subKey = keyPath;
     const RootKey root = SplitKeyPath(subKey);
-    if (root == 0) return false;
+    if (root == 0) return platform::Error(step, platform::kErrorFileNotFound);
 
     UniqueKey key;
-    if (OpenKey(root, AnsiName(subKey).data(), kKeyWrite, key) != kSuccess) return false;
+    if (const long opened = OpenKey(root, AnsiName(subKey).data(), kKeyWrite, key); opened != kSuccess)
+        return platform::Error(step, static_cast<std::uint32_t>(opened));
 
     const std::vector<char> data = AnsiName(text);  // the bytes and one NUL terminator
-    return SetValue(key, AnsiName(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
-                    static_cast<std::uint32_t>(data.size())) == kSuccess;
+    const long set =
+        SetValue(key, AnsiName(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
+                 static_cast<std::uint32_t>(data.size()));
+    if (set != kSuccess) return platform::Error(step, static_cast<std::uint32_t>(set));
+    return platform::Ok();
 }
 
 }  // namespace registry

@@ -22,13 +22,15 @@ RootKey SplitKeyPath(std::u16string& path);
 
 // The text of the value: "Error." when the key cannot be opened or the value
 // cannot be read or holds more than 254 bytes; "" when the path names no root.
-// Raises InvalidArgument when the value's bytes are nothing but spaces (an
+// Raises ERROR_INVALID_DATA when the value's bytes are nothing but spaces (an
 // empty value without a terminator). The value's type is not examined.
 platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, const std::u16string& valueName);
 
 // Stores `text` as a REG_SZ value under an existing key (never creates one).
-// True when the value was stored; false, with nothing changed, otherwise.
-bool WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName, const std::u16string& text);
+// On failure nothing is changed and the error is the registry's code
+// (ERROR_FILE_NOT_FOUND for a path that names no root).
+platform::Status WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
+                                  const std::u16string& text);
 
 // The value of text the module reads on failure.
 extern const char16_t kReadFailed[];

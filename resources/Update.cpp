@@ -1,18 +1,26 @@
 #include "resources/Update.h"
 
-#include "platform/system_error.h"
+#include "platform/file_replace.h"
+#include "platform/path_text.h"
 #include "resources/resource_access.h"
 
 namespace resources {
 
-SaveResult SaveResource(std::uint16_t id, const std::u16string& typeName, const std::u16string& path) {
+platform::Status SaveResource(std::uint16_t id, const std::u16string& typeName, const platform::UniqueFile& folder,
+                              const std::u16string& name) {
     const platform::Result<Bytes> payload = LoadDataResource(id, typeName);
-    if (!payload.ok()) return {SaveStatus::Failed, platform::kErrorResourceDataNotFound};
-    return platform::ReplaceFileDurably(path, payload.value().data, payload.value().size);
+    if (!payload.ok()) return payload.error();
+    return platform::ReplaceFileDurably(folder, name, payload.value().data, payload.value().size);
 }
 
 bool SaveResourceToFile(std::uint16_t id, const std::u16string& typeName, const std::u16string& path) {
-    return SaveResource(id, typeName, path).status == SaveStatus::Saved;
+    if (!LoadDataResource(id, typeName).ok()) return false;  // nothing is opened for a resource not carried
+    const std::size_t separator = path.find_last_of(u"\\/");
+    if (separator == std::u16string::npos) return false;
+    // With its separator, the folder of "C:\unit.xml" is the root "C:\".
+    platform::UniqueFile folder;
+    if (!platform::OpenFolder(path.substr(0, separator + 1), platform::Links::Follow, folder).ok()) return false;
+    return SaveResource(id, typeName, folder, path.substr(separator + 1)).ok();
 }
 
 }  // namespace resources

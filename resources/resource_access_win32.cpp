@@ -1,8 +1,17 @@
 #include "resources/resource_access.h"
 #include "resources/resource_access_win32.h"
 
+#include "platform/system_error.h"
+
 namespace resources {
 namespace {
+
+// The error FindResourceEx left, or ERROR_RESOURCE_NAME_NOT_FOUND.
+platform::Error NotFound() {
+    const DWORD error = GetLastError();
+    return platform::Error(platform::Step::LoadResource, error != 0 ? error : platform::kErrorResourceNameNotFound);
+}
+
 HMODULE g_module = nullptr;
 
 constexpr unsigned kStringsPerBlock = 16;
@@ -28,21 +37,22 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
     DWORD size = 0;
     const auto* block =
         static_cast<const WORD*>(FindResourceBytes(RT_STRING, MAKEINTRESOURCEW(id / kStringsPerBlock + 1), &size));
-    if (!block) return platform::Raised::ResourceNotFound;
+    if (!block) return NotFound();
     const WORD* end = block + size / sizeof(WORD);
     const WORD* entry = block;
     for (unsigned index = 0; index < id % kStringsPerBlock; ++index) {
-        if (entry >= end) return platform::Raised::ResourceNotFound;
+        if (entry >= end) return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
         entry += 1 + *entry;
     }
-    if (entry >= end || *entry == 0 || entry + 1 + *entry > end) return platform::Raised::ResourceNotFound;
+    if (entry >= end || *entry == 0 || entry + 1 + *entry > end)
+        return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
     return std::u16string(reinterpret_cast<const char16_t*>(entry + 1), *entry);
 }
 
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
     DWORD size = 0;
     const void* data = FindResourceBytes(reinterpret_cast<LPCWSTR>(typeName.c_str()), MAKEINTRESOURCEW(id), &size);
-    if (!data) return platform::Raised::ResourceNotFound;
+    if (!data) return NotFound();
     return Bytes{static_cast<const unsigned char*>(data), size};
 }
 

@@ -20,6 +20,8 @@ struct Options {
     std::wstring payload;         // what an install must leave in the data file
     std::wstring scratch;         // a folder of the driver's own for the cases' files
     std::wstring refusedInstall;  // an installation folder this user cannot write (only for that case)
+    std::wstring links;           // a folder with links made on the Unix side (run-e2e): real\Tolvar,
+                                  // via -> real, and filelink\unit.xml -> real\Tolvar\unit.xml
     UINT dpi = 96;                // the DPI the run was started at
 };
 const Options& GetOptions();

@@ -3,7 +3,8 @@
 // code is written to the --result file for the script that started it.
 //
 //   e2e_driver --app=UpDate.exe --payload=unit.xml --dpi=96 --log=FILE --result=FILE
-//              [--scratch=FOLDER] [--demo=FOLDER] [--refused-install=FOLDER] [GoogleTest flags]
+//              [--scratch=FOLDER] [--demo=FOLDER] [--refused-install=FOLDER] [--links=FOLDER]
+//              [GoogleTest flags]
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -45,6 +46,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (e2e::Option(argv[i], L"--result=", value)) result = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--demo=", value)) demo = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--refused-install=", value)) options.refusedInstall = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--links=", value)) options.links = e2e::WindowsPath(value);
     }
     if (!log.empty()) _wfreopen(log.c_str(), L"w", stdout);
     std::setvbuf(stdout, nullptr, _IONBF, 0);

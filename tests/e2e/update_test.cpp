@@ -429,6 +429,43 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
     DeleteProductKey();
 }
 
+// Links, made by run-e2e on the Unix side (Wine shows a symbolic link to a
+// folder as a reparse point): the run follows a linked installation folder
+// and leaves the link a link; the elevated copy, started directly on a path
+// through that link, refuses it and touches nothing; a data file that is a
+// link to another counts as no data file.
+TEST(LinkTest, TheRunFollowsALinkedFolderTheElevatedCopyRefusesIt) {
+    const std::wstring links = GetOptions().links;
+    if (links.empty()) GTEST_SKIP() << "run by run-e2e, which makes the links";
+    const std::wstring real = links + L"\\real\\Tolvar", via = links + L"\\via\\Tolvar";
+    ASSERT_NE(GetFileAttributesW((links + L"\\via").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "no link";
+    ASSERT_TRUE(WriteBytes(real + L"\\unit.xml", kOldData));
+    DeleteProductKey();
+    SetProductValue(L"VerTOL", L"7.0.7");
+
+    App copy;
+    ASSERT_TRUE(copy.Start(GetOptions().app, links, L"/replace-data-file \"" + via + L"\\unit.xml\""));
+    constexpr DWORD kReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+    EXPECT_EQ(copy.WaitForExit(), std::optional<DWORD>(kReparsePointEncountered));
+    EXPECT_TRUE(ReadBytes(real + L"\\unit.xml") == kOldData) << "the elevated copy wrote through a link";
+
+    ASSERT_TRUE(EnsureSharedApp());
+    SetProductValue(L"PathTOL", links + L"\\filelink");
+    PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kNothingToUpdate, Icon::Stop));
+    EXPECT_TRUE(ReadBytes(real + L"\\unit.xml") == kOldData) << "the run wrote through a linked data file";
+
+    SetProductValue(L"PathTOL", via);
+    Before before(real);
+    PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kInstalled, Icon::Information));
+    RecordCase(before, "LinkedInstallationFolder", real, {U16(kInstalled)}, matrix::Outcome::Installed);
+    EXPECT_NE(GetFileAttributesW((links + L"\\via").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
+        << "the link is a link no more";
+    EXPECT_EQ(FolderEntries(links + L"\\filelink"), std::vector<std::wstring>{L"unit.xml"});
+    DeleteProductKey();
+}
+
 // The command lines of the processes that `app` starts while it watches. The
 // program is put in a job, and the job reports each process started in it
 // the moment it is created, so a copy that is refused and ends at once is

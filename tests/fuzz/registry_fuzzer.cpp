@@ -98,7 +98,8 @@ void CheckStoredValueRead(Input& input) {
     const bool blank = std::all_of(stored.begin(), stored.end(), [](unsigned char byte) { return byte == ' '; });
     Check(read.ok() != blank, "the read raises exactly when the stored bytes are nothing but spaces");
     if (!read.ok()) {
-        Check(read.error() == platform::Raised::InvalidArgument, "a blank value raises InvalidArgument");
+        Check(read.error() == platform::Error(platform::Step::ReadRegistry, 13),
+              "a blank value raises ERROR_INVALID_DATA");
         return;
     }
     const std::u16string& text = read.value();

@@ -1,5 +1,5 @@
 // The check the registry tests of both builds make of a read: it raised
-// InvalidArgument when it should, or gave exactly the text expected.
+// ERROR_INVALID_DATA when it should, or gave exactly the text expected.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace matrix {
 inline void ExpectRead(const platform::Result<std::u16string>& read, bool raises, const std::u16string& expected) {
     if (raises) {
         ASSERT_FALSE(read.ok());
-        EXPECT_EQ(read.error(), platform::Raised::InvalidArgument);
+        EXPECT_EQ(read.error(), platform::Error(platform::Step::ReadRegistry, 13));  // ERROR_INVALID_DATA
     } else {
         ASSERT_TRUE(read.ok());
         EXPECT_EQ(read.value(), expected);

@@ -100,15 +100,28 @@ struct Fault {
     std::function<void()> inject;
 };
 
+constexpr std::uint32_t kDiskFull = 112;      // ERROR_DISK_FULL
+constexpr std::uint32_t kDeviceError = 1117;  // ERROR_IO_DEVICE
+
+// Each refused call ends the run in 更新失败. with the data file whole: a
+// program that ignored the failure and went on would say 成功.
 const Fault kFaults[] = {
-    {"DiskFullHalfwayThroughTheWrite", [] { fake::FailNext(FileOp::Write, 10000); }},
-    {"DiskFullBeforeTheFirstByte", [] { fake::FailNext(FileOp::Write, 0); }},
-    {"TemporaryFileRefused", [] { fake::FailNext(FileOp::CreateNew); }},
-    {"FlushRefused", [] { fake::FailNext(FileOp::Flush); }},
-    {"CloseRefused", [] { fake::FailNext(FileOp::Close); }},
-    {"CopyingTheOldFilesTraitsRefused", [] { fake::FailNext(FileOp::CopyTraits); }},
-    {"RenameRefused", [] { fake::FailNext(FileOp::Rename); }},
-    {"NewFileHeldByAScannerPastTheRetries", [] { fake::RenameBusy(1000); }},
+    {"DiskFullHalfwayThroughTheWrite", [] { fake::FailNext(FileOp::Write, kDiskFull, 1, 10000); }},
+    {"DiskFullBeforeTheFirstByte", [] { fake::FailNext(FileOp::Write, kDiskFull); }},
+    {"TemporaryFileRefused", [] { fake::FailNext(FileOp::CreateNew, kDeviceError); }},
+    {"FlushRefused", [] { fake::FailNext(FileOp::Flush, kDeviceError); }},
+    {"FlushAfterTheRenameRefused",
+     [] {
+         fake::BeforeNext(
+             FileOp::Flush, [] { fake::FailNext(FileOp::Flush, kDeviceError); }, 2);
+     }},
+    {"CloseRefused", [] { fake::FailNext(FileOp::Close, kDeviceError); }},
+    {"CopyingTheAttributesTimeAndDaclRefused", [] { fake::FailNext(FileOp::ApplyFacts, kDeviceError); }},
+    {"RenameRefused", [] { fake::FailNext(FileOp::Rename, kDeviceError); }},
+    {"ReadingBackRefused", [] { fake::FailNext(FileOp::ReadBack, kDeviceError); }},
+    {"NewFileHeldByAScannerPastTheRetries",
+     [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }},
+    {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }},
     {"RecordingTheVersionRefused", [] { fake::FailNextSetValue(); }},
 };
 
@@ -118,7 +131,7 @@ TEST_P(InjectedFaultTest, TellsTheTruthAndKeepsTheDataWhole) {
     const Snapshot before;
     GetParam().inject();
     app::UpdateRun();
-    ExpectPasses(Observe(GetParam().name, before, Told(), 1, std::nullopt));
+    ExpectPasses(Observe(GetParam().name, before, Told(), 1, Outcome::Failed));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, InjectedFaultTest, ::testing::ValuesIn(kFaults),
@@ -148,8 +161,9 @@ const KillPoint kKillPoints[] = {
     {"BeforeAnyByteIsWritten", [] { fake::BeforeNext(FileOp::Write, fake::KillProcess); }},
     {"BeforeTheFlush", [] { fake::BeforeNext(FileOp::Flush, fake::KillProcess); }},
     {"BeforeTheTemporaryFileIsClosed", [] { fake::BeforeNext(FileOp::Close, fake::KillProcess); }},
-    {"BeforeTheOldFilesTraitsAreCopied", [] { fake::BeforeNext(FileOp::CopyTraits, fake::KillProcess); }},
+    {"BeforeTheAttributesTimeAndDaclAreCopied", [] { fake::BeforeNext(FileOp::ApplyFacts, fake::KillProcess); }},
     {"BeforeTheRename", [] { fake::BeforeNext(FileOp::Rename, fake::KillProcess); }},
+    {"AfterTheRenameBeforeTheReadBack", [] { fake::BeforeNext(FileOp::ReadBack, fake::KillProcess); }},
     {"AfterTheRenameBeforeTheVersionIsRecorded", [] { fake::BeforeNextSetValue(fake::KillProcess); }},
 };
 
@@ -187,10 +201,18 @@ std::uint32_t CopyAsStarted(const std::u16string& commandLine) {
 }
 
 void Refuse() { fake::RefuseNewFilesIn(kProtected); }
-void Grant() {
-    Refuse();
+void Consent() {
     fake::AnswerPrompts(fake::Consent::Granted);
     fake::SetElevatedCopy(CopyAsStarted);
+}
+void Grant() {
+    Refuse();
+    Consent();
+}
+const char16_t kLocalAppData[] = u"C:\\Users\\me\\AppData\\Local";
+
+std::u16string StoreCopyOf(const std::u16string& folder) {
+    return kLocalAppData + (u"\\VirtualStore" + folder.substr(2)) + u"\\unit.xml";
 }
 void PutStoreCopy(std::uint32_t attributes = 0) { fake::PutFile(kStoreCopy, kOld, attributes); }
 
@@ -200,7 +222,13 @@ struct ProgramFilesCase {
     Outcome outcome;
     std::size_t prompts;                // copies asked for
     std::optional<bool> storeReplaced;  // nothing: no VirtualStore copy
+    const char* pathTol = "C:\\Program Files (x86)\\Tolvar";
+    const char16_t* folder = kProtected;  // where the data file is
 };
+
+const char16_t kShare[] = u"\\\\server\\share\\Tolvar";
+const char16_t kMapped[] = u"Z:\\Tolvar";
+const char16_t kProgramFiles64[] = u"C:\\Program Files\\Tolvar";
 
 const ProgramFilesCase kProgramFilesCases[] = {
     {"WritableFolderAsksNothing", [] {}, Outcome::Installed, 0, std::nullopt},
@@ -220,13 +248,20 @@ const ProgramFilesCase kProgramFilesCases[] = {
     {"CopyFailsToWrite",
      [] {
          Grant();
-         fake::FailNext(FileOp::Write, 100);
+         fake::FailNext(FileOp::Write, kDiskFull, 1, 100);
      },
      Outcome::Failed, 1, std::nullopt},
     {"CopyCrashes",
      [] {
          Grant();
          fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; });
+     },
+     Outcome::Failed, 1, std::nullopt},
+    // A copy that says it replaced the file: the run believes the file.
+    {"CopyClaimsSuccessWithoutWriting",
+     [] {
+         Grant();
+         fake::SetElevatedCopy([](const std::u16string&) { return 0u; });
      },
      Outcome::Failed, 1, std::nullopt},
     {"CopyRefusedTheSameWay",
@@ -242,16 +277,65 @@ const ProgramFilesCase kProgramFilesCases[] = {
          fake::SetElevated(true);
      },
      Outcome::Failed, 0, std::nullopt},
-    // A prompt would be granted here: only the refused rename keeps it away.
-    {"RefusedRenameAsksNothing",
+    // The folder lets users add files but the data file's DACL does not let
+    // them replace it (ProgramData's default): the rename is refused for want
+    // of rights, and the elevated copy installs, the list being kept.
+    {"FileThatRefusesTheUserAsksAndInstalls",
      [] {
-         fake::AnswerPrompts(fake::Consent::Granted);
-         fake::SetElevatedCopy(CopyAsStarted);
-         fake::FailNext(FileOp::Rename);
+         Consent();
+         fake::SetDacl(kProtectedData, u"protected;deny-replace");
+     },
+     Outcome::Installed, 1, std::nullopt},
+    // A prompt would be granted in each of these: nothing but the kind of
+    // refusal keeps it away.
+    {"FileHeldOpenByTolvarAsksNothing",
+     [] {
+         Consent();
+         fake::SetLocked(kProtectedData, true);
      },
      Outcome::Failed, 0, std::nullopt},
+    {"RefusedRenameAsksNothing",
+     [] {
+         Consent();
+         fake::FailNext(FileOp::Rename, kDeviceError);
+     },
+     Outcome::Failed, 0, std::nullopt},
+    {"NetworkShareAsksNothing",
+     [] {
+         Consent();
+         fake::RefuseNewFilesIn(kShare);
+     },
+     Outcome::Failed, 0, std::nullopt, "\\\\server\\share\\Tolvar", kShare},
+    {"MappedNetworkDriveAsksNothing",
+     [] {
+         Consent();
+         fake::SetDriveType(u"Z:\\", fake::DriveType::Remote);
+         fake::RefuseNewFilesIn(kMapped);
+     },
+     Outcome::Failed, 0, std::nullopt, "Z:\\Tolvar", kMapped},
     {"VirtualStoreCopyReplaced", [] { PutStoreCopy(); }, Outcome::Installed, 0, true},
     {"VirtualStoreCopyRefused", [] { PutStoreCopy(platform::kAttributeReadOnly); }, Outcome::Failed, 0, false},
+    {"VirtualStoreCopyCannotBeExamined",
+     [] {
+         PutStoreCopy();
+         fake::BeforeNext(
+             FileOp::Examine, [] { fake::FailNext(FileOp::Examine, platform::kErrorAccessDenied); }, 2);
+     },
+     Outcome::Failed, 0, false},
+    {"VirtualStoreCopyUnderThe64BitProgramFiles", [] { fake::PutFile(StoreCopyOf(kProgramFiles64), kOld); },
+     Outcome::Installed, 0, true, "C:\\Program Files\\Tolvar", kProgramFiles64},
+    {"VirtualStoreCopyThroughAShortName",
+     [] {
+         fake::AddShortName(u"C:\\Program Files (x86)", u"PROGRA~2");
+         PutStoreCopy();
+     },
+     Outcome::Installed, 0, true, "C:\\PROGRA~2\\Tolvar"},
+    {"VirtualStoreCopyThroughDotDot",
+     [] {
+         fake::AddFolder(u"C:\\Program Files (x86)\\Other");
+         PutStoreCopy();
+     },
+     Outcome::Installed, 0, true, "C:\\Program Files (x86)\\Other\\..\\Tolvar"},
     {"RefusedFolderAndVirtualStoreCopyBothReplaced",
      [] {
          Grant();
@@ -262,28 +346,111 @@ const ProgramFilesCase kProgramFilesCases[] = {
 
 class ProgramFilesTest : public FakePlatformTest, public ::testing::WithParamInterface<ProgramFilesCase> {};
 
-TEST_P(ProgramFilesTest, AsksOnlyWhenRefusedAndReplacesEveryCopy) {
+TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
     const ProgramFilesCase& c = GetParam();
-    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Program Files (x86)\\Tolvar");
+    const std::u16string data = c.folder + std::u16string(u"\\unit.xml");
+    fake::PutString(kCurrentUser, kSubKey, "PathTOL", c.pathTol);
     fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
-    fake::PutFile(kProtectedData, kOld);
+    fake::PutFile(data, kOld);
     c.arrange();
-    const Snapshot before(kProtected);
+    const Snapshot before(c.folder);
 
     app::UpdateRun();
 
-    ExpectPasses(Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, kProtected));
-    const std::vector<std::u16string> asked(c.prompts, app::ElevatedReplaceParameters(kProtectedData));
-    EXPECT_EQ(fake::ElevationRequests(), asked);
+    ExpectPasses(Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, c.folder));
+    ASSERT_EQ(fake::ElevationRequests().size(), c.prompts);
+    for (const std::u16string& asked : fake::ElevationRequests())
+        EXPECT_EQ(asked.rfind(u"/replace-data-file \"" + data + u"\" ", 0), 0u) << "asked for " << asked.size();
+    const std::u16string store = StoreCopyOf(c.folder);
     if (c.storeReplaced) {
-        EXPECT_EQ(fake::FileBytes(kStoreCopy), *c.storeReplaced ? matrix::Payload() : kOld);
-        EXPECT_EQ(fake::FilesIn(kStoreFolder).size(), 1u) << "files left beside the VirtualStore copy";
+        EXPECT_EQ(fake::FileBytes(store), *c.storeReplaced ? matrix::Payload() : kOld);
+        EXPECT_EQ(fake::FilesIn(store.substr(0, store.size() - 9)).size(), 1u)
+            << "files left beside the VirtualStore copy";
     } else {
-        EXPECT_TRUE(fake::FilesIn(kStoreFolder).empty()) << "a VirtualStore copy was made";
+        EXPECT_TRUE(fake::FilesIn(store.substr(0, store.size() - 9)).empty()) << "a VirtualStore copy was made";
+    }
+    if (std::string(c.name) == "FileThatRefusesTheUserAsksAndInstalls") {
+        EXPECT_EQ(fake::DaclOf(data), u"protected;deny-replace");
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFilesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- a folder of the path swapped between two calls ---------------------------
+
+// Another program moves C:\Apps away between two file calls of a run and
+// puts in its place another folder holding a data file of its own, or a link
+// to a system folder holding one. Whatever the moment, every change the run
+// (and an elevated copy it starts) makes is in the one folder it opened
+// first, every data file is whole, and nothing is left anywhere.
+// (The folder first opened is the installation, or, when the swap comes
+// before the run opens anything, what the path names then: a link followed
+// is the user's own choice, made before the run looked.)
+enum class Swap { Folder, Link };
+struct SwapCase {
+    const char* name;
+    Swap swap;
+    bool refused;  // the installation refuses the user: an elevated copy writes
+};
+
+const char16_t kApps[] = u"C:\\Apps";
+const char16_t kSwappedData[] = u"C:\\Apps\\Tolvar\\unit.xml";
+const char16_t kSystem[] = u"C:\\Windows\\System32";
+const fake::Bytes kDecoy = BytesOf("<decoy/>");
+
+class SwapTest : public FakePlatformTest, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
+    const SwapCase& c = GetParam();
+    const std::u16string folders[] = {u"C:\\Apps.moved\\Tolvar", u"C:\\Apps\\Tolvar",
+                                      std::u16string(kSystem) + u"\\Tolvar"};
+    std::size_t position = 1;
+    for (bool swapped = true; swapped; ++position) {
+        fake::Reset();
+        fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Apps\\Tolvar");
+        fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
+        fake::PutFile(kSwappedData, kOld);
+        fake::PutFile(folders[2] + u"\\unit.xml", kDecoy);
+        fake::RefuseNewFilesIn(folders[2]);
+        if (c.refused) {
+            fake::RefuseNewFilesIn(u"C:\\Apps\\Tolvar");
+            Consent();
+        }
+        swapped = false;
+        fake::BeforeNext(
+            FileOp::Any,
+            [&] {
+                swapped = fake::MoveEntry(kApps, u"C:\\Apps.moved");
+                if (c.swap == Swap::Folder) fake::PutFile(kSwappedData, kDecoy);
+                if (c.swap == Swap::Link) fake::AddLink(kApps, kSystem);
+            },
+            position);
+        app::UpdateRun();
+        if (!swapped) break;
+
+        for (const fake::Change& change : fake::Changes())
+            EXPECT_EQ(change.folderId, fake::OpenedFolders().front())
+                << "swapped before call " << position << ": " << change.what.size() << " change made elsewhere";
+        for (const std::u16string& folder : folders) {
+            const std::optional<fake::Bytes> data = fake::FileBytes(folder + u"\\unit.xml");
+            if (!data) continue;
+            EXPECT_TRUE(*data == kOld || *data == kDecoy || *data == matrix::Payload())
+                << "swapped before call " << position << ": a data file is not whole";
+            EXPECT_EQ(fake::FilesIn(folder).size(), 1u) << "swapped before call " << position << ": files left";
+        }
+        EXPECT_EQ(fake::Messages().size(), 1u);
+    }
+    EXPECT_GT(position, 10u) << "the swap never came between the run's calls";
+}
+
+const SwapCase kSwapCases[] = {
+    {"AnotherFolder", Swap::Folder, false},
+    {"ALinkToASystemFolder", Swap::Link, false},
+    {"AnotherFolderWhileElevated", Swap::Folder, true},
+    {"ALinkToASystemFolderWhileElevated", Swap::Link, true},
+};
+INSTANTIATE_TEST_SUITE_P(Moments, SwapTest, ::testing::ValuesIn(kSwapCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

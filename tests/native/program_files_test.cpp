@@ -4,14 +4,18 @@
 #include "app/virtual_store.h"
 #include "platform/system_error.h"
 #include "resources/resource_access.h"
+
+#include <functional>
 #include "test_support.h"
 #include "tests/matrix/payload.h"
 
 namespace {
 
 constexpr std::uint32_t kInvalidParameter = platform::kErrorInvalidParameter;
+constexpr std::uint32_t kLink = platform::kErrorReparsePointEncountered;
 const fake::Bytes kOld = BytesOf("<old data/>");
 const char16_t kData[] = u"C:\\Program Files\\Tolvar\\unit.xml";
+const char16_t kPlain[] = u"C:\\Tolvar\\unit.xml";
 
 // Every file the cases start with; a refused start must leave each as it was.
 struct Seed {
@@ -20,16 +24,19 @@ struct Seed {
 };
 const Seed kSeeds[] = {
     {kData, 0},
-    {u"C:\\Tolvar\\unit.xml", 0},
+    {kPlain, 0},
     {u"C:\\Program Files\\Tolvar\\other.xml", 0},
     {u"C:\\Program Files\\ReadOnly\\unit.xml", platform::kAttributeReadOnly},
     {u"C:\\Program Files\\Hidden\\unit.xml", platform::kAttributeHidden},
+    {u"C:\\Program Files\\System\\unit.xml", platform::kAttributeSystem},
+    {u"C:\\Real\\Tolvar\\unit.xml", 0},
+    {u"Z:\\Tolvar\\unit.xml", 0},
     {u"\\\\server\\share\\Tolvar\\unit.xml", 0},
 };
 
 struct LineCase {
     const char* name;
-    const char16_t* line;               // the whole command line
+    const char16_t* line;               // the whole command line; %ID% is C:\Tolvar's identity
     std::optional<std::uint32_t> code;  // nothing: an ordinary start
     const char16_t* replaced;           // the seed that must now hold the payload
 };
@@ -41,20 +48,36 @@ const LineCase kLines[] = {
     {"SwitchMustBeWhole", u"UpDate.exe /replace-data-files C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
     {"QuotedPath", u"\"C:\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Program Files\\Tolvar\\unit.xml\"", 0u,
      kData},
-    {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, u"C:\\Tolvar\\unit.xml"},
+    {"QuotedProgramNameWithASpace",
+     u"\"C:\\Users\\A B\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Tolvar\\unit.xml\"", 0u, kPlain},
+    {"TabsAreBlanks", u"UpDate.exe\t/replace-data-file\t\"C:\\Tolvar\\unit.xml\"\t", 0u, kPlain},
+    {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, kPlain},
     {"NameInAnyCase", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\UNIT.XML\"", 0u, kData},
-    {"SharePath", u"UpDate.exe /replace-data-file \\\\server\\share\\Tolvar\\unit.xml", 0u,
-     u"\\\\server\\share\\Tolvar\\unit.xml"},
+    {"TheFoldersIdentity", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml\" %ID%", 0u, kPlain},
+    {"AnotherFoldersIdentity", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml\" node-99999", kInvalidParameter,
+     nullptr},
     {"NoPath", u"UpDate.exe /replace-data-file", kInvalidParameter, nullptr},
+    // Each of these names an existing data file the stand-in would open.
     {"RelativePath", u"UpDate.exe /replace-data-file Tolvar\\unit.xml", kInvalidParameter, nullptr},
     {"PathWithoutDrive", u"UpDate.exe /replace-data-file \\Tolvar\\unit.xml", kInvalidParameter, nullptr},
-    {"DevicePath", u"UpDate.exe /replace-data-file \\\\?\\C:\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"VerbatimPath", u"UpDate.exe /replace-data-file \\\\?\\C:\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"DevicePath", u"UpDate.exe /replace-data-file \\\\.\\C:\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"DotDot", u"UpDate.exe /replace-data-file \"C:\\Program Files\\..\\Tolvar\\unit.xml\"", kInvalidParameter,
+     nullptr},
+    {"ForwardSlashes", u"UpDate.exe /replace-data-file C:/Tolvar/unit.xml", kInvalidParameter, nullptr},
+    {"ShortName", u"UpDate.exe /replace-data-file C:\\PROGRA~1\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"SharePath", u"UpDate.exe /replace-data-file \\\\server\\share\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"NetworkDrive", u"UpDate.exe /replace-data-file Z:\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"ThroughALinkedFolder", u"UpDate.exe /replace-data-file C:\\Linked\\Tolvar\\unit.xml", kLink, nullptr},
+    {"ALinkNamedLikeTheDataFile", u"UpDate.exe /replace-data-file C:\\LinkFile\\unit.xml", kLink, nullptr},
     {"AnotherFileName", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\other.xml\"", kInvalidParameter,
      nullptr},
     {"AFolder", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Folder\\unit.xml\"", kInvalidParameter, nullptr},
     {"ReadOnlyFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\ReadOnly\\unit.xml\"", kInvalidParameter,
      nullptr},
     {"HiddenFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Hidden\\unit.xml\"", kInvalidParameter,
+     nullptr},
+    {"SystemFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\System\\unit.xml\"", kInvalidParameter,
      nullptr},
     {"MissingFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Gone\\unit.xml\"", kInvalidParameter, nullptr},
 };
@@ -64,31 +87,52 @@ class ElevatedModeTest : public FakePlatformTest, public ::testing::WithParamInt
 TEST_P(ElevatedModeTest, ReplacesOnlyAValidDataFile) {
     for (const Seed& seed : kSeeds) fake::PutFile(seed.path, kOld, seed.attributes);
     fake::AddFolder(u"C:\\Program Files\\Folder\\unit.xml");
+    fake::AddLink(u"C:\\Linked", u"C:\\Real");
+    fake::AddLink(u"C:\\LinkFile\\unit.xml", kPlain);
+    fake::AddShortName(u"C:\\Program Files", u"PROGRA~1");
+    fake::SetDriveType(u"Z:\\", fake::DriveType::Remote);
+    std::u16string line = GetParam().line;
+    if (const std::size_t at = line.find(u"%ID%"); at != std::u16string::npos) {
+        platform::UniqueFile folder;
+        ASSERT_TRUE(platform::OpenFolder(u"C:\\Tolvar", platform::Links::Follow, folder).ok());
+        line.replace(at, 4, platform::IdentityOf(folder).value());
+    }
 
-    EXPECT_EQ(app::RunElevatedModeIfAsked(GetParam().line), GetParam().code);
+    EXPECT_EQ(app::RunElevatedModeIfAsked(line), GetParam().code);
 
     for (const Seed& seed : kSeeds) {
         const bool replaced = GetParam().replaced && std::u16string(GetParam().replaced) == seed.path;
-        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? matrix::Payload() : kOld);
+        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? matrix::Payload() : kOld) << fake::FilesIn(seed.path).size();
     }
+    EXPECT_TRUE(fake::IsLink(u"C:\\Linked") && fake::IsLink(u"C:\\LinkFile\\unit.xml"));
     EXPECT_TRUE(fake::Messages().empty()) << "the copy shows nothing";
+    EXPECT_EQ(fake::RedirectionTrustEnforced(), GetParam().code.has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ElevatedModeTest, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The first copy's parameters reach the second as the path they name; the
-// second's refusal comes back as the system's code.
+// second's refusal comes back as the system's code, and a failure that
+// carried no code still never reads as success.
 TEST_F(FakePlatformTest, ElevatedCopyReportsTheSystemsCode) {
-    fake::PutFile(kData, kOld);
-    const std::u16string line = u"\"C:\\Downloads\\UpDate.exe\" " + app::ElevatedReplaceParameters(kData);
-    fake::RefuseNewFilesIn(u"C:\\Program Files\\Tolvar", true);
-    EXPECT_EQ(app::RunElevatedModeIfAsked(line), platform::kErrorAccessDenied);
-    EXPECT_EQ(fake::FileBytes(kData), kOld);
-    fake::Reset();
-    fake::PutFile(kData, kOld);
-    EXPECT_EQ(app::RunElevatedModeIfAsked(line), 0u);
-    EXPECT_EQ(fake::FileBytes(kData), matrix::Payload());
+    const std::u16string line = u"\"C:\\Downloads\\UpDate.exe\" " + app::ElevatedReplaceParameters(kData, u"");
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        std::uint32_t code;
+    } cases[] = {
+        {"refused", [] { fake::RefuseNewFilesIn(u"C:\\Program Files\\Tolvar", true); }, platform::kErrorAccessDenied},
+        {"no code", [] { fake::FailNext(fake::FileOp::Write, 0); }, platform::kErrorInstallFailure},
+        {"replaced", [] {}, 0u},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::PutFile(kData, kOld);
+        c.fault();
+        EXPECT_EQ(app::RunElevatedModeIfAsked(line), c.code) << c.name;
+        EXPECT_EQ(fake::FileBytes(kData), c.code == 0 ? matrix::Payload() : kOld) << c.name;
+    }
 }
 
 struct StoreCase {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/decimal.h"
+#include "platform/file_replace.h"
 #include "resources/resource_access.h"
 #include "test_support.h"
 #include "tests/matrix/payload.h"
@@ -27,15 +27,24 @@ protected:
     }
 };
 
-TEST_F(SaveResourceToFileTest, ReplacesALongerFileWithExactlyThePayload) {
+// What users and Tolvar notice of the old file survives: its attributes
+// (but offline: the new file is wholly on the disk), its creation time and
+// its DACL, even one that does not let the writer replace or remove the file
+// it is given to (the writer here is elevated, as the copy that needs it is).
+TEST_F(SaveResourceToFileTest, ReplacesALongerFileWithExactlyThePayloadAndKeepsWhatUsersNotice) {
     ASSERT_EQ(matrix::Payload().size(), 23698u);
-    fake::PutFile(kTarget, fake::Bytes(40000, 'x'), platform::kAttributeHidden);
+    fake::PutFile(kTarget, fake::Bytes(40000, 'x'), platform::kAttributeHidden | platform::kAttributeOffline);
+    fake::SetDacl(kTarget, u"protected;deny-replace");
+    fake::SetElevated(true);
     const std::uint64_t created = fake::CreationOf(kTarget);
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
-    ExpectFolderHoldsOnly({kTarget});
-    EXPECT_EQ(platform::ProbeFile(kTarget).attributes, platform::kAttributeHidden) << "attributes must survive";
+    ExpectFolderHoldsOnly({u"unit.xml"});
     EXPECT_EQ(fake::CreationOf(kTarget), created) << "the creation time must survive";
+    EXPECT_EQ(fake::DaclOf(kTarget), u"protected;deny-replace");
+    platform::UniqueFile folder;
+    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
+    EXPECT_EQ(platform::AttributesIn(folder, u"unit.xml").value(), platform::kAttributeHidden);
 }
 
 // The old file is never moved away or removed: the one change the data file
@@ -47,41 +56,75 @@ TEST_F(SaveResourceToFileTest, TheTargetChangesInOneRename) {
         if (targetExists) fake::PutFile(kTarget, kOld);
         ASSERT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
         std::vector<std::u16string> changes;
-        for (const std::u16string& entry : fake::FileJournal())
-            if (entry.size() >= 8 && entry.compare(entry.size() - 8, 8, u"unit.xml") == 0) changes.push_back(entry);
-        ASSERT_EQ(changes.size(), 1u) << "target exists: " << targetExists;
-        EXPECT_EQ(changes[0].rfind(u"rename ", 0), 0u);
+        for (const fake::Change& change : fake::Changes())
+            if (change.name == u"unit.xml") changes.push_back(change.what);
+        EXPECT_EQ(changes, std::vector<std::u16string>{u"rename"}) << "target exists: " << targetExists;
     }
 }
 
-// A scanner holding the new file: the rename is tried again for about half a
-// second, then the save fails with the old file in place and nothing left.
-TEST_F(SaveResourceToFileTest, RetriesARenameABusyFileRefuses) {
+// A file held by another program refuses the rename. A hold of a moment (a
+// scanner on the new file, Tolvar reading the old) is waited out for about
+// half a second; past that the save fails as busy, with the old file in
+// place and nothing left.
+TEST_F(SaveResourceToFileTest, WaitsOutAHoldOfAMomentOnEitherFile) {
     const struct {
-        int busy;
+        const char* name;
+        int busy;  // renames refused
+        bool targetHeld;
         bool saved;
-    } cases[] = {{0, true}, {1, true}, {5, true}, {6, false}, {1000, false}};
+    } cases[] = {{"free", 0, false, true},
+                 {"new file held once", 1, false, true},
+                 {"held for 5 tries", 5, false, true},
+                 {"held past the retries", 6, false, false},
+                 {"old file held open", 0, true, false}};
     for (const auto& c : cases) {
         fake::Reset();
         fake::PutFile(kTarget, kOld);
-        fake::RenameBusy(c.busy);
-        EXPECT_EQ(SaveResourceToFile(101, u"CUSTOM", kTarget), c.saved) << c.busy << " busy";
-        EXPECT_EQ(fake::FileBytes(kTarget), c.saved ? matrix::Payload() : kOld) << c.busy << " busy";
-        ExpectFolderHoldsOnly({kTarget});
+        if (c.busy) fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, c.busy);
+        fake::SetLocked(kTarget, c.targetHeld);
+        fake::AddFolder(kFolder);
+        platform::UniqueFile folder;
+        ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
+        const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
+        folder.reset();
+        EXPECT_EQ(saved.ok(), c.saved) << c.name;
+        if (!saved.ok()) {
+            EXPECT_EQ(saved.error(), platform::Error(platform::Step::Rename, platform::kErrorSharingViolation))
+                << c.name;
+            EXPECT_FALSE(platform::NeedsRights(saved.error())) << c.name << ": no prompt helps a held file";
+        }
+        EXPECT_EQ(fake::FileBytes(kTarget), c.saved ? matrix::Payload() : kOld) << c.name;
+        ExpectFolderHoldsOnly({u"unit.xml"});
         std::uint32_t waited = 0;
         for (std::uint32_t pause : fake::Pauses()) waited += pause;
-        EXPECT_EQ(fake::Pauses().size(), static_cast<std::size_t>(std::min(c.busy, 5))) << c.busy << " busy";
         if (!c.saved) {
-            EXPECT_TRUE(waited >= 400 && waited <= 700) << "gave up after " << waited << " ms";
+            EXPECT_TRUE(waited >= 400 && waited <= 700) << c.name << ": gave up after " << waited << " ms";
         }
     }
+}
+
+// A refusal for want of rights is told apart from a busy file: the rename is
+// not retried, and the error says an elevated copy may succeed.
+TEST_F(SaveResourceToFileTest, TellsMissingRightsFromABusyFile) {
+    fake::PutFile(kTarget, kOld);
+    fake::SetDacl(kTarget, u"deny-replace");
+    platform::UniqueFile folder;
+    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
+    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
+    folder.reset();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error(), platform::Error(platform::Step::Rename, platform::kErrorAccessDenied));
+    EXPECT_TRUE(platform::NeedsRights(saved.error()));
+    EXPECT_TRUE(fake::Pauses().empty()) << "retried a refusal no wait can end";
+    EXPECT_EQ(fake::FileBytes(kTarget), kOld);
+    ExpectFolderHoldsOnly({u"unit.xml"});
 }
 
 TEST_F(SaveResourceToFileTest, CreatesAMissingTarget) {
     fake::AddFolder(kFolder);
     EXPECT_TRUE(SaveResourceToFile(101, u"custom", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
-    ExpectFolderHoldsOnly({kTarget});
+    ExpectFolderHoldsOnly({u"unit.xml"});
 }
 
 TEST_F(SaveResourceToFileTest, RefusesTargetsItMustNotWrite) {
@@ -92,14 +135,15 @@ TEST_F(SaveResourceToFileTest, RefusesTargetsItMustNotWrite) {
     fake::AddFolder(u"C:\\App\\folder.xml");
     EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\App\\folder.xml")) << "a folder";
 
-    fake::PutFile(u"C:\\App\\locked.xml", kOld);
-    fake::SetLocked(u"C:\\App\\locked.xml", true);
-    EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\App\\locked.xml")) << "held open";
-    EXPECT_EQ(fake::FileBytes(u"C:\\App\\locked.xml"), kOld);
+    fake::PutFile(u"C:\\Elsewhere\\real.xml", kOld);
+    fake::AddLink(u"C:\\App\\link.xml", u"C:\\Elsewhere\\real.xml");
+    EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\App\\link.xml")) << "a link";
+    EXPECT_TRUE(fake::IsLink(u"C:\\App\\link.xml"));
+    EXPECT_EQ(fake::FileBytes(u"C:\\Elsewhere\\real.xml"), kOld);
 
     EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\Missing\\unit.xml")) << "no folder";
     EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\App\\bad*name.xml")) << "malformed";
-    ExpectFolderHoldsOnly({kTarget, u"C:\\App\\locked.xml"});
+    ExpectFolderHoldsOnly({u"unit.xml", u"link.xml"});
 }
 
 TEST_F(SaveResourceToFileTest, AnAbsentResourceTouchesNothing) {
@@ -107,14 +151,16 @@ TEST_F(SaveResourceToFileTest, AnAbsentResourceTouchesNothing) {
     EXPECT_FALSE(SaveResourceToFile(102, u"CUSTOM", kTarget));
     EXPECT_FALSE(SaveResourceToFile(101, u"BITMAP", kTarget));
     ExpectFolderHoldsOnly({});
+    EXPECT_EQ(fake::FileCallCount(), 0u) << "a folder was opened for a resource the program does not carry";
 }
 
-// A failure injected at each step of the write: the target keeps its old bytes
-// (or stays absent) and no temporary file is left.
+// A failure injected at each step: the target keeps its old bytes (or stays
+// absent), no temporary file is left, and the failing step is named.
 struct FaultCase {
     const char* name;
     FileOp op;
     bool targetExists;
+    platform::Step step;
     std::size_t bytesBeforeFailure = 0;
 };
 
@@ -122,40 +168,61 @@ class SaveResourceFaultTest : public SaveResourceToFileTest, public ::testing::W
 
 TEST_P(SaveResourceFaultTest, LeavesTheTargetWhole) {
     const FaultCase& c = GetParam();
+    constexpr std::uint32_t kDiskFull = 112;
     fake::AddFolder(kFolder);
     if (c.targetExists) fake::PutFile(kTarget, kOld);
-    fake::FailNext(c.op, c.bytesBeforeFailure);
+    fake::FailNext(c.op, kDiskFull, 1, c.bytesBeforeFailure);
 
-    EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", kTarget));
+    platform::UniqueFile folder;
+    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
+    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
+    folder.reset();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error(), platform::Error(c.step, kDiskFull));
     if (c.targetExists) {
         EXPECT_EQ(fake::FileBytes(kTarget), kOld);
-        ExpectFolderHoldsOnly({kTarget});
+        ExpectFolderHoldsOnly({u"unit.xml"});
     } else {
         ExpectFolderHoldsOnly({});
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, SaveResourceFaultTest,
-                         ::testing::Values(FaultCase{"CreateTemporary", FileOp::CreateNew, true},
-                                           FaultCase{"DiskFullHalfway", FileOp::Write, true, 10000},
-                                           FaultCase{"WriteNothing", FileOp::Write, false},
-                                           FaultCase{"Flush", FileOp::Flush, true},
-                                           FaultCase{"Close", FileOp::Close, true},
-                                           FaultCase{"CopyTraits", FileOp::CopyTraits, true},
-                                           FaultCase{"RenameOver", FileOp::Rename, true},
-                                           FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SaveResourceFaultTest,
+    ::testing::Values(FaultCase{"ExamineTarget", FileOp::ReadFacts, true, platform::Step::FindDataFile},
+                      FaultCase{"CreateTemporary", FileOp::CreateNew, true, platform::Step::CreateTemporary},
+                      FaultCase{"DiskFullHalfway", FileOp::Write, true, platform::Step::Write, 10000},
+                      FaultCase{"WriteNothing", FileOp::Write, false, platform::Step::Write},
+                      FaultCase{"Flush", FileOp::Flush, true, platform::Step::Flush},
+                      FaultCase{"CopyAttributes", FileOp::ApplyFacts, true, platform::Step::CopyAttributes},
+                      FaultCase{"RenameOver", FileOp::Rename, true, platform::Step::Rename},
+                      FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false, platform::Step::Rename}),
+    [](const auto& info) { return std::string(info.param.name); });
 
+// Read back after the rename through the file's own handle: bytes that a
+// filter or scanner changed fail the save, so the version is not recorded.
+TEST_F(SaveResourceToFileTest, BytesChangedAfterTheRenameFailTheSave) {
+    fake::PutFile(kTarget, kOld);
+    fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kTarget); });
+    platform::UniqueFile folder;
+    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
+    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
+    EXPECT_EQ(saved.error(), platform::Error(platform::Step::Verify, platform::kErrorInstallFailure));
+    folder.reset();
+    ExpectFolderHoldsOnly({u"unit.xml"});
+}
+
+// Names a killed run left are passed over, and not ours to overwrite or delete.
 TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     fake::PutFile(kTarget, kOld);
-    std::vector<std::u16string> names = {kTarget};
-    for (int n = 1; n <= 100; ++n) {  // the names this process would try first
-        names.push_back(u"C:\\App\\unit.xml.4242-" + platform::Decimal(n) + u".new");
-        fake::PutFile(names.back(), kOld);
+    std::vector<std::u16string> names = {u"unit.xml"};
+    for (std::uint32_t n = 1; n <= 100; ++n) {  // the names the next save tries first
+        names.push_back(platform::TemporaryName(u"unit.xml", fake::ProcessId(), n));
+        fake::PutFile(u"C:\\App\\" + names.back(), kOld);
     }
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
-    ExpectFolderHoldsOnly(names);  // a leftover is not ours to overwrite or delete
+    ExpectFolderHoldsOnly(names);
 }
 
 }  // namespace

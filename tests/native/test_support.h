@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+#include "platform/system_error.h"
 #include "portable/fake_platform.h"
 
 constexpr std::uint32_t kCurrentUser = 0x80000001u;

@@ -158,4 +158,28 @@ TEST_F(FakePlatformTest, AGbkFolderNameReachesTheFile) {
     EXPECT_EQ(fake::FileBytes(u"D:\\工程\\unit.xml"), matrix::Payload());
 }
 
+// The user's own run follows links to the installation folder (users move
+// installations that way) and leaves them links; a link named like the data
+// file is no data file.
+TEST_F(FakePlatformTest, FollowsALinkedFolderButNotALinkedDataFile) {
+    const struct {
+        const char* name;
+        const char* pathTol;
+        UpdateOutcome outcome;
+    } cases[] = {{"linked folder", "C:\\Linked", UpdateOutcome::Installed},
+                 {"linked data file", "C:\\LinkFile", UpdateOutcome::NoUpdateNeeded}};
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::PutString(kCurrentUser, kSubKey, "PathTOL", c.pathTol);
+        fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
+        fake::PutFile(kData, kOld);
+        fake::AddLink(u"C:\\Linked", u"C:\\App");
+        fake::AddLink(u"C:\\LinkFile\\unit.xml", kData);
+        EXPECT_EQ(app::UpdateRun(), c.outcome) << c.name;
+        EXPECT_EQ(fake::FileBytes(kData), c.outcome == UpdateOutcome::Installed ? matrix::Payload() : kOld) << c.name;
+        EXPECT_TRUE(fake::IsLink(u"C:\\Linked") && fake::IsLink(u"C:\\LinkFile\\unit.xml")) << c.name;
+        EXPECT_EQ(fake::FilesIn(u"C:\\App").size(), 1u) << c.name;
+    }
+}
+
 }  // namespace

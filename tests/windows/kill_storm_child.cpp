@@ -16,7 +16,6 @@
 #include <string>
 
 #include "app/update_run.h"
-#include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "registry/RegEditor.h"
 #include "resources/resource_access.h"
@@ -35,15 +34,19 @@ const char16_t kQd[] = u"HKEY_CURRENT_USER\\Software\\Qd";
 bool RemoveThenRename(const std::u16string& target) {
     const auto payload = resources::LoadDataResource(101, u"CUSTOM");
     if (!payload.ok()) return false;
-    const std::u16string temp = target + u".control";
-    platform::UniqueFile file = platform::CreateNewFile(temp);
-    const bool written = file.valid() && platform::WriteAll(file, payload.value().data, payload.value().size) &&
-                         platform::FlushFile(file);
-    if (!file.close() || !written) return false;
-    constexpr std::uint32_t kPauseMs = 5;
-    platform::RemoveFile(target);
-    platform::Pause(kPauseMs);
-    return platform::RenameOver(temp, target) == platform::RenameStatus::Renamed;
+    const std::wstring to(target.begin(), target.end());
+    const std::wstring temp = to + L".control";
+    const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole =
+        WriteFile(file, payload.value().data, static_cast<DWORD>(payload.value().size), &written, nullptr) &&
+        written == payload.value().size && FlushFileBuffers(file);
+    if (!CloseHandle(file) || !whole) return false;
+    constexpr DWORD kPauseMs = 5;
+    DeleteFileW(to.c_str());
+    Sleep(kPauseMs);
+    return MoveFileExW(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 // The control's install: the same registry reads and version record as the

@@ -1,7 +1,11 @@
 // The existence test, SaveResourceToFile and whole update runs against the
 // real file system and registry. Message boxes are recorded, not shown.
 #include "app/update_run.h"
+#include "platform/file_replace.h"
 #include "platform/file_system.h"
+#include "platform/known_folders.h"
+
+#include <algorithm>
 #include "resources/Update.h"
 #include "win_test_support.h"
 #include "tests/matrix/expected.h"
@@ -11,34 +15,84 @@ namespace {
 using namespace wintest;
 using app::UpdateOutcome;
 using platform::MessageIcon;
-using platform::ProbeStatus;
 using resources::SaveResourceToFile;
 
 const Bytes kOld = BytesOf("<?xml version=\"1.0\"?><old/>");
 
-// --- the probe --------------------------------------------------------------
+// --- the folder and the names in it ---------------------------------------------
 
-TEST(ProbeFile, TellsAbsentFromMalformed) {
+// Opening the installation folder once, and what is in it, against Wine's
+// files: absent tells apart from malformed, and a device or a file where the
+// folder should be is no folder.
+TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     ScratchFolder folder;
     WriteFileBytes(folder / L"plain.xml", kOld);
     WriteFileBytes(folder / L"hidden.xml", kOld, FILE_ATTRIBUTE_HIDDEN);
     const struct {
         std::wstring path;
-        ProbeStatus status;
+        DWORD error;  // 0: opens
     } cases[] = {
-        {folder / L"plain.xml", ProbeStatus::Found},
-        {folder / L"hidden.xml", ProbeStatus::Found},
-        {folder.path(), ProbeStatus::Found},
-        {folder / L"absent.xml", ProbeStatus::Absent},
-        {folder / L"no\\such\\folder\\unit.xml", ProbeStatus::Absent},
-        {L"Error.\\unit.xml", ProbeStatus::Absent},
-        {folder / L"bad*name\\unit.xml", ProbeStatus::Malformed},
-        {folder / L"what?\\unit.xml", ProbeStatus::Malformed},
+        {folder.path(), 0},
+        {folder.path() + L"\\", 0},
+        {folder / L"no\\such\\folder", ERROR_PATH_NOT_FOUND},
+        {folder / L"missing", ERROR_FILE_NOT_FOUND},
+        {L"Error.", ERROR_FILE_NOT_FOUND},
+        {folder / L"plain.xml", ERROR_DIRECTORY},
+        {L"NUL", ERROR_DIRECTORY},
+        {folder / L"bad*name", ERROR_INVALID_NAME},
+        {folder / L"what?", ERROR_INVALID_NAME},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(platform::ProbeFile(U16(c.path)).status, c.status) << std::string(c.path.begin(), c.path.end());
-    EXPECT_EQ(platform::ProbeFile(U16(folder / L"hidden.xml")).attributes & FILE_ATTRIBUTE_HIDDEN,
+    for (const auto& c : cases) {
+        platform::UniqueFile opened;
+        const platform::Status status = platform::OpenFolder(U16(c.path), platform::Links::Follow, opened);
+        EXPECT_EQ(status.ok() ? 0u : status.error().code(), c.error) << std::string(c.path.begin(), c.path.end());
+    }
+    platform::UniqueFile opened;
+    ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
+    EXPECT_EQ(platform::AttributesIn(opened, u"hidden.xml").value() & FILE_ATTRIBUTE_HIDDEN,
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(platform::AttributesIn(opened, u"absent.xml").error().code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    const platform::Result<std::u16string> final = platform::FinalPath(opened);
+    ASSERT_TRUE(final.ok());
+    EXPECT_EQ(final.value(), U16(folder.path()));
+    // The same folder opened again, and through the walk that refuses links,
+    // is the same folder; another is another.
+    platform::UniqueFile again, other;
+    ASSERT_TRUE(platform::OpenFolder(final.value(), platform::Links::Refuse, again).ok());
+    ASSERT_TRUE(CreateDirectoryW((folder / L"other").c_str(), nullptr));
+    ASSERT_TRUE(platform::OpenFolder(U16(folder / L"other"), platform::Links::Refuse, other).ok());
+    EXPECT_EQ(platform::IdentityOf(again).value(), platform::IdentityOf(opened).value());
+    EXPECT_NE(platform::IdentityOf(other).value(), platform::IdentityOf(opened).value());
+    other.reset();
+    RemoveDirectoryW((folder / L"other").c_str());
+}
+
+// Every payload is written the same way, whatever its size: one larger than
+// a single write comes out whole.
+TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
+    ScratchFolder folder;
+    WriteFileBytes(folder / L"unit.xml", kOld);
+    Bytes large(3 * 1024 * 1024 + 17);
+    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+    platform::UniqueFile opened;
+    ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
+    const platform::Status saved = platform::ReplaceFileDurably(opened, u"unit.xml", large.data(), large.size());
+    EXPECT_TRUE(saved.ok()) << (saved.ok() ? 0u : saved.error().code());
+    opened.reset();
+    Bytes after;
+    ASSERT_TRUE(ReadFileBytes(folder / L"unit.xml", after));
+    EXPECT_TRUE(after == large) << after.size() << " bytes";
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+// The 64-bit Program Files is among the folders a legacy Tolvar's writes are
+// redirected from, in the 32-bit build too, where the system names it only
+// in the environment. (Every prefix of the tests is a 64-bit one.)
+TEST(KnownFolders, IncludeThe64BitProgramFiles) {
+    wchar_t programFiles64[MAX_PATH] = L"";
+    ASSERT_NE(GetEnvironmentVariableW(L"ProgramW6432", programFiles64, MAX_PATH), 0u) << "not a 64-bit Windows";
+    const std::vector<std::u16string> folders = platform::VirtualizedFolders();
+    EXPECT_NE(std::find(folders.begin(), folders.end(), U16(programFiles64)), folders.end());
 }
 
 // --- SaveResourceToFile -----------------------------------------------------

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-namespace app {
+namespace platform {
 
 inline bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
@@ -34,4 +34,25 @@ inline std::size_t LastPartAt(const std::u16string& path) {
     return separator == std::u16string::npos ? 0 : separator + 1;
 }
 
-}  // namespace app
+// "\\server\share" (or "\\?\C:", "\\.\C:"): the root of a share or of a
+// device path, with nothing after it.
+inline bool IsShareRoot(const std::u16string& path) {
+    if (path.size() < 5 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+    const std::size_t server = path.find_first_of(u"\\/", 2);
+    return server != std::u16string::npos && server > 2 && server + 1 < path.size() &&
+           path.find_first_of(u"\\/", server + 1) == std::u16string::npos;
+}
+
+// The folder `path` lies in: everything before its last separator, which is
+// kept where the folder is a root ("C:\", "\", "\\server\share\"): without
+// it the text would name the current folder of a drive, or nothing.
+inline std::u16string FolderOf(const std::u16string& path) {
+    const std::size_t separator = path.find_last_of(u"\\/");
+    if (separator == std::u16string::npos) return u".";
+    const std::u16string folder = path.substr(0, separator);
+    if (folder.empty() || (folder.size() == 2 && folder[1] == u':') || IsShareRoot(folder))
+        return path.substr(0, separator + 1);
+    return folder;
+}
+
+}  // namespace platform
