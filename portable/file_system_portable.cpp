@@ -439,6 +439,8 @@ std::uint64_t FolderId(const std::u16string& path) {
     return id && NodeOf(id)->kind == Kind::Folder ? id : 0;
 }
 
+std::u16string FolderPath(std::uint64_t folderId) { return PathOf(folderId); }
+
 std::size_t OpenFileCount() { return F().handles.size(); }
 
 void CloseEveryHandle() {

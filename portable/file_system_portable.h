@@ -91,6 +91,7 @@ struct Change {
 const std::vector<Change>& Changes();
 const std::vector<std::uint64_t>& OpenedFolders();   // every folder OpenFolder opened, in order
 std::uint64_t FolderId(const std::u16string& path);  // 0 when there is none
+std::u16string FolderPath(std::uint64_t folderId);   // where that folder is now
 std::size_t OpenFileCount();
 
 // Ends the process's file handles as a killed process's end: files marked

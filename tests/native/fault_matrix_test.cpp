@@ -426,20 +426,32 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
                 if (c.swap == Swap::Link) fake::AddLink(kApps, kSystem);
             },
             position);
+        const std::optional<std::string> versionBefore = Version();
+        const std::uint64_t installation = fake::FolderId(u"C:\\Apps\\Tolvar");
         app::UpdateRun();
         if (!swapped) break;
 
+        const std::string name = std::string("Swap/") + c.name + "/before call " + std::to_string(position);
+        ASSERT_FALSE(fake::OpenedFolders().empty()) << name;
         for (const fake::Change& change : fake::Changes())
-            EXPECT_EQ(change.folderId, fake::OpenedFolders().front())
-                << "swapped before call " << position << ": " << change.what.size() << " change made elsewhere";
+            EXPECT_EQ(change.folderId, fake::OpenedFolders().front()) << name << ": a change made elsewhere";
         for (const std::u16string& folder : folders) {
-            const std::optional<fake::Bytes> data = fake::FileBytes(folder + u"\\unit.xml");
-            if (!data) continue;
-            EXPECT_TRUE(*data == kOld || *data == kDecoy || *data == matrix::Payload())
-                << "swapped before call " << position << ": a data file is not whole";
-            EXPECT_EQ(fake::FilesIn(folder).size(), 1u) << "swapped before call " << position << ": files left";
+            if (const std::optional<fake::Bytes> data = fake::FileBytes(folder + u"\\unit.xml")) {
+                EXPECT_TRUE(*data == kOld || *data == kDecoy || *data == matrix::Payload()) << name;
+                EXPECT_EQ(fake::FilesIn(folder).size(), 1u) << name << ": files left";
+            }
         }
-        EXPECT_EQ(fake::Messages().size(), 1u);
+        // Judged as every case is, on the folder the run opened first.
+        const std::uint64_t first = fake::OpenedFolders().front();
+        matrix::Observation seen;
+        seen.suite = "native";
+        seen.name = name;
+        seen.dataBefore = first == installation ? kOld : kDecoy;
+        seen.dataAfter = fake::FileBytes(fake::FolderPath(first) + u"\\unit.xml");
+        seen.versionBefore = versionBefore;
+        seen.versionAfter = Version();
+        seen.messages = Told();
+        ExpectPasses(seen);
     }
     EXPECT_GT(position, 10u) << "the swap never came between the run's calls";
 }
