@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "platform/system_error.h"
 
 #include <cstring>
 #include <string>
@@ -47,17 +48,6 @@ int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kT
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-// The system's own text for `error`, without the line break it ends with.
-std::u16string SystemErrorText(DWORD error) {
-    wchar_t buffer[512];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer,
-                                  sizeof buffer / sizeof buffer[0], nullptr);
-    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
-        --length;
-    if (length == 0) return u"系统错误 " + platform::Decimal(error);
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
-}
-
 // The error of a resource lookup that failed; a lookup that found the block
 // but not the entry leaves none of its own.
 DWORD ResourceError() {
@@ -66,7 +56,7 @@ DWORD ResourceError() {
 }
 
 void ShowLoadFailure(const char16_t* what, DWORD error) {
-    platform::ShowMessage(std::u16string(what) + u"：" + SystemErrorText(error), platform::kApplicationTitle,
+    platform::ShowMessage(std::u16string(what) + u"：" + platform::SystemErrorText(error), platform::kApplicationTitle,
                           platform::MessageIcon::Critical);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -26,5 +27,19 @@ inline std::size_t ArgumentsAt(const std::u16string& line) {
     }
     return SkipBlanks(line, at);
 }
+
+// The arguments after the program's name, split as CommandLineToArgvW splits
+// them: blanks separate, quotes group, and backslashes are literal except
+// before a quote, where 2n of them stand for n and 2n+1 for n and a quote.
+std::vector<std::u16string> SplitArguments(const std::u16string& line);
+
+// The switches of an ordinary start. Each begins with "/" or "-" and is
+// matched without regard to case, in any order.
+struct Switches {
+    bool quiet = false;      // /quiet: no window, no box, no prompt; the outcome is the exit code
+    std::u16string logFile;  // /log FILE: one line per update run appended to FILE
+    bool invalid = false;    // an argument the program does not know, or /log without a file
+};
+Switches ParseSwitches(const std::u16string& commandLine);
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include "app/update_run.h"
 
 #include "app/elevated_replace.h"
+#include "app/run_log.h"
 #include "platform/path_text.h"
 #include "app/virtual_store.h"
 #include "platform/elevation.h"
@@ -26,9 +27,9 @@ using platform::Result;
 using platform::Status;
 using platform::Step;
 
-const char16_t kProductKeyPath[] = u"HKEY_CURRENT_USER\\Software\\Qd";
-const char16_t kInstallFolderValue[] = u"PathTOL";
-const char16_t kVersionValue[] = u"VerTOL";
+// The log every run appends to, kept by the caller; none when null. (A
+// pointer: the program runs no static constructors.)
+const std::u16string* g_logFile = nullptr;
 
 std::u16string TargetPath(const std::u16string& folder, const std::u16string& fileName) {
     if (!folder.empty() && folder.back() == u'\\') return folder + fileName;
@@ -205,8 +206,11 @@ void ShowOutcome(const UpdateReport& report) {
 
 UpdateOutcome UpdateRun() {
     const UpdateReport report = RunUpdate(Prompting::Allowed);
+    if (g_logFile && !g_logFile->empty()) AppendRunLog(*g_logFile, report);
     ShowOutcome(report);
     return report.outcome;
 }
+
+void LogRunsTo(const std::u16string* logFile) { g_logFile = logFile; }
 
 }  // namespace app

@@ -9,6 +9,11 @@
 
 namespace app {
 
+// Where Tolvar keeps its settings, and the values the run reads and writes.
+inline constexpr char16_t kProductKeyPath[] = u"HKEY_CURRENT_USER\\Software\\Qd";
+inline constexpr char16_t kInstallFolderValue[] = u"PathTOL";
+inline constexpr char16_t kVersionValue[] = u"VerTOL";
+
 enum class UpdateOutcome {
     NoUpdateNeeded,  // no data file to replace: "该版本无需更新."
     AlreadyUpdated,  // the recorded version is not older: "已经更新，无需重复更新."
@@ -41,7 +46,12 @@ UpdateReport RunUpdate(Prompting prompting);
 void ShowOutcome(const UpdateReport& report);
 
 // Decides, installs, records the version, and shows exactly one message box,
-// returning when the user has dismissed it.
+// returning when the user has dismissed it. With a log file set, the run's
+// line is appended to it first.
 UpdateOutcome UpdateRun();
+
+// The log file every later UpdateRun appends its line to (empty or null for
+// none); the caller keeps it for as long as runs may come.
+void LogRunsTo(const std::u16string* logFile);
 
 }  // namespace app

@@ -61,6 +61,7 @@ add_library(update_platform STATIC
   platform/elevation_win32.cpp
   platform/file_system_win32.cpp
   platform/known_folders_win32.cpp
+  platform/session_win32.cpp
   platform/system_error_win32.cpp
   platform/window_lookup_win32.cpp
   registry/registry_api_win32.cpp

@@ -112,6 +112,10 @@ Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std
 // Marks `file` to be removed when its handle is closed.
 Status RemoveOnClose(const UniqueFile& file);
 
+// Appends `bytes` to the file at `path` (made when absent) in one write that
+// no other program appending to it at the same time can split.
+Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes);
+
 // Waits about `milliseconds` before the caller tries again.
 void Pause(std::uint32_t milliseconds);
 

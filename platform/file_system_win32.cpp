@@ -348,6 +348,18 @@ Status RemoveOnClose(const UniqueFile& file) {
     return Ok();
 }
 
+// A handle with FILE_APPEND_DATA alone writes at the end of the file, and the
+// file system moves the end for each write as one step.
+Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) {
+    const UniqueFile file(CreateFileW(Wide(path), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return Failed(Step::Write);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return Failed(Step::Write);
+    if (written != bytes.size()) return Error(Step::Write, ERROR_DISK_FULL);
+    return Ok();
+}
+
 void Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }

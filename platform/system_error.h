@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/result.h"
 
@@ -27,5 +28,9 @@ constexpr std::uint32_t kErrorReparsePointEncountered = 4395;  // a link where n
 
 // GetLastError, read right after the failing call: cleanup calls may overwrite it.
 std::uint32_t LastSystemError();
+
+// The system's own text for `error`, in the system's language, without the
+// line break it ends with; "系统错误 N" when the system has none.
+std::u16string SystemErrorText(std::uint32_t error);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/decimal.h"
 #include "platform/elevation.h"
 #include "platform/known_folders.h"
 #include "platform/message_box.h"
@@ -72,6 +73,7 @@ void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string loc
 void Reset() {
     S() = State{};
     ResetFiles();
+    ResetSession();
     ResetRegistry();
 }
 
@@ -115,5 +117,7 @@ std::vector<std::u16string> VirtualizedFolders() { return S().virtualized; }
 std::u16string LocalAppDataFolder() { return S().localAppData; }
 
 std::uint32_t LastSystemError() { return kErrorGenFailure; }
+
+std::u16string SystemErrorText(std::uint32_t error) { return u"系统错误 " + Decimal(error); }
 
 }  // namespace platform

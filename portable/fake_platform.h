@@ -12,6 +12,7 @@
 
 #include "platform/message_box.h"
 #include "portable/file_system_portable.h"
+#include "portable/session_portable.h"
 
 namespace fake {
 

@@ -654,6 +654,23 @@ Status RemoveOnClose(const UniqueFile& file) {
     return Ok();
 }
 
+Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) {
+    if (const auto fault = fake::Starting(FileOp::Append)) return Error(Step::Write, fault->error);
+    std::uint64_t id = fake::Find(path);
+    if (!id) {
+        const std::size_t cut = path.find_last_of(u"\\/");
+        const std::uint64_t parent = cut == std::u16string::npos ? 0 : fake::Find(path.substr(0, cut == 2 ? 3 : cut));
+        if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kErrorPathNotFound);
+        if (fake::NodeOf(parent)->refuseNewFiles && !fake::Elevated()) return Error(Step::Write, kErrorAccessDenied);
+        id = fake::MakeNode(Kind::File, path.substr(cut + 1), parent);
+    }
+    Node& node = *fake::NodeOf(id);
+    if (node.kind != Kind::File || (node.attributes & kAttributeReadOnly))
+        return Error(Step::Write, kErrorAccessDenied);
+    node.bytes.insert(node.bytes.end(), bytes.begin(), bytes.end());
+    return Ok();
+}
+
 void Pause(std::uint32_t milliseconds) { fake::Pauses().push_back(milliseconds); }
 
 std::uint32_t CurrentProcessId() { return fake::ProcessId(); }

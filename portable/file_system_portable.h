@@ -70,6 +70,7 @@ enum class FileOp {
     ReadBack,
     RemoveOnClose,
     Close,
+    Append,
     Any,  // BeforeNext only: whichever call comes next
 };
 // The next `times` calls of `op` fail with `error`; a failing write first

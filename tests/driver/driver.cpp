@@ -212,6 +212,7 @@ bool SaveBmp(const Picture& picture, const std::wstring& path) {
 }
 
 App::~App() {
+    if (suspendedThread_) CloseHandle(suspendedThread_);
     if (!process_) return;
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
         std::printf("  UpDate.exe was still running at the end of the case; killed\n");
@@ -221,25 +222,35 @@ App::~App() {
     CloseHandle(process_);
 }
 
-bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments, HANDLE token) {
+bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments, HANDLE token,
+                bool suspended) {
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    const BOOL started = token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                                      nullptr, folder.c_str(), &startup, &created)
-                               : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
+    const BOOL started = token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                                                      flags, nullptr, folder.c_str(), &startup, &created)
+                               : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr,
                                                 folder.c_str(), &startup, &created);
     if (!started) {
         std::printf("  CreateProcess failed: %lu\n", GetLastError());
         return false;
     }
-    CloseHandle(created.hThread);
+    if (suspended) suspendedThread_ = created.hThread;
+    else CloseHandle(created.hThread);
     startedAt_ = GetTickCount64();
     process_ = created.hProcess;
     processId_ = created.dwProcessId;
     threadId_ = created.dwThreadId;
     return true;
+}
+
+void App::Resume() {
+    if (!suspendedThread_) return;
+    ResumeThread(suspendedThread_);
+    CloseHandle(suspendedThread_);
+    suspendedThread_ = nullptr;
 }
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title) {

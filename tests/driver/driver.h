@@ -92,8 +92,10 @@ public:
 
     // Starts `exe` with `folder` as its current directory, `arguments` after
     // its quoted name, and `token` (a limited one, say) instead of the driver's own.
+    // With `suspended`, nothing of it runs until Resume().
     bool Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments = L"",
-               HANDLE token = nullptr);
+               HANDLE token = nullptr, bool suspended = false);
+    void Resume();
     // Waits for the visible window titled "Tolvar Update" and its four controls.
     bool WaitForForm(Form& form);
     bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
@@ -105,6 +107,7 @@ public:
 
 private:
     HANDLE process_ = nullptr;
+    HANDLE suspendedThread_ = nullptr;
     ULONGLONG startedAt_ = 0;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;

@@ -297,8 +297,10 @@ struct Before {
 // Completes the observation with what the run left and the messages of its
 // programs, judges it by the fault matrix's rules and logs the case.
 matrix::Observation RecordCase(Before& before, const std::string& name, const std::wstring& folder,
-                               std::vector<std::u16string> told, std::optional<matrix::Outcome> expected) {
+                               std::vector<std::u16string> told, std::optional<matrix::Outcome> expected,
+                               std::optional<std::string> logLine = std::nullopt) {
     matrix::Observation& seen = before.seen;
+    seen.logLine = std::move(logLine);
     seen.suite = "e2e";
     seen.name = name;
     seen.programs = told.size();
@@ -427,6 +429,113 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
     RemoveTree(folder);
     RemoveTree(local + L"\\VirtualStore");
     DeleteProductKey();
+}
+
+// --- unattended runs -----------------------------------------------------------
+
+// The lines of a run log, each whole (ended by CR LF).
+std::vector<std::string> LogLines(const std::wstring& log) {
+    std::vector<std::string> lines;
+    const std::optional<std::vector<char>> bytes = ReadBytes(log);
+    const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+std::string Field(const std::string& line, const std::string& name) {
+    const std::size_t at = line.find("\t" + name + "=");
+    if (at == std::string::npos) return "?";
+    const std::size_t from = at + name.size() + 2;
+    return line.substr(from, line.find('\t', from) - from);
+}
+
+// UpDate.exe /quiet /log LOG (with `token` instead of the driver's), watched
+// until it ends: its exit code, and whether any window of it ever showed.
+struct QuietRun {
+    std::optional<DWORD> exitCode;
+    bool windowShown = false;
+};
+QuietRun RunQuietly(const std::wstring& log, HANDLE token = nullptr, const std::wstring& more = L"") {
+    QuietRun run;
+    App app;
+    if (!app.Start(GetOptions().app, GetOptions().scratch, L"/quiet /log \"" + log + L"\"" + more, token)) return run;
+    const ULONGLONG deadline = GetTickCount64() + StartBoundMs() + SettleBoundMs();
+    while (app.running() && GetTickCount64() < deadline) {
+        if (FindProcessWindow(app.processId(), nullptr, nullptr)) run.windowShown = true;
+        Sleep(5);
+    }
+    run.exitCode = app.WaitForExit();
+    return run;
+}
+
+const Case& CaseNamed(const std::string& name) {
+    for (const Case& c : kCases)
+        if (name == c.name) return c;
+    return kCases[0];
+}
+
+struct QuietCase {
+    const char* name;  // one of kCases
+    DWORD exitCode;
+};
+const QuietCase kQuietCases[] = {
+    {"Installs", 0},
+    {"SameVersion", 0},
+    {"NoKey", 1642},
+    {"DataFileHeldOpen", ERROR_SHARING_VIOLATION},
+    {"ReadOnlyDataFile", ERROR_ACCESS_DENIED},
+};
+
+class QuietTest : public testing::TestWithParam<QuietCase> {};
+
+// An unattended run over a real installation: no window, no box, the exit
+// code that says what happened, and one line in the log that says why.
+TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
+    const Case& c = CaseNamed(GetParam().name);
+    Installation installation(c);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    const std::wstring log = installation.root() + L"\\quiet.log";
+    Before before(installation.folder());
+    if (c.file == DataFile::HeldOpen) before.seen.dataBefore = AsBytes(kOldData);  // unreadable while held
+
+    const QuietRun run = RunQuietly(log);
+    installation.Release();
+
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(GetParam().exitCode));
+    EXPECT_FALSE(run.windowShown) << "a window in a quiet run";
+    installation.ExpectAfterRun(c.installs);
+    const std::vector<std::string> lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Field(lines[0], "exit"), std::to_string(GetParam().exitCode)) << lines[0];
+    std::printf("  %s\n", lines[0].c_str());
+    RecordCase(before, std::string("Quiet/") + c.name, installation.folder(), {U16(c.message)}, std::nullopt, lines[0]);
+}
+INSTANTIATE_TEST_SUITE_P(Runs, QuietTest, testing::ValuesIn(kQuietCases),
+                         [](const testing::TestParamInfo<QuietCase>& info) { return std::string(info.param.name); });
+
+// Two unattended runs at once append two whole lines; a log that cannot be
+// written changes neither the outcome nor the code; a command line the
+// program does not know does nothing and says so with its code.
+TEST(QuietLogTest, RunsAppendWholeLinesAndNeverDependOnTheLog) {
+    Installation installation(CaseNamed("Installs"));
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    const std::wstring log = installation.root() + L"\\quiet.log";
+
+    EXPECT_EQ(RunQuietly(log, nullptr, L" /nonsense").exitCode, std::optional<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(ReadBytes(log).has_value()) << "a refused command line logged";
+    EXPECT_EQ(RunQuietly(installation.root() + L"\\no\\such\\folder\\quiet.log").exitCode, std::optional<DWORD>(0));
+    installation.ExpectAfterRun(true);
+
+    App first, second;
+    const std::wstring arguments = L"/quiet /log \"" + log + L"\"";
+    ASSERT_TRUE(first.Start(GetOptions().app, GetOptions().scratch, arguments));
+    ASSERT_TRUE(second.Start(GetOptions().app, GetOptions().scratch, arguments));
+    EXPECT_EQ(first.WaitForExit(StartBoundMs()), std::optional<DWORD>(0));
+    EXPECT_EQ(second.WaitForExit(StartBoundMs()), std::optional<DWORD>(0));
+    const std::vector<std::string> lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) EXPECT_EQ(Field(line, "outcome"), "already-updated") << line;
 }
 
 // Links, made by run-e2e on the Unix side (Wine shows a symbolic link to a
@@ -574,8 +683,11 @@ TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
     EndSharedApp();
     App app;
     Form form;
-    ASSERT_TRUE(app.Start(GetOptions().app, GetOptions().scratch, L"", linked.LinkedToken));
-    CloseHandle(linked.LinkedToken);
+    struct Token {
+        HANDLE handle;
+        ~Token() { CloseHandle(handle); }
+    } limited{linked.LinkedToken};
+    ASSERT_TRUE(app.Start(GetOptions().app, GetOptions().scratch, L"", limited.handle));
     ASSERT_TRUE(app.WaitForForm(form));
     CopyWatch watch(app.process());
     ASSERT_TRUE(watch.watching()) << "cannot watch UpDate.exe through a job: " << GetLastError();
@@ -589,6 +701,18 @@ TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
     RecordCase(before, "RefusedFolderCopyRefusedToo", folder, {U16(kFailed)}, matrix::Outcome::Failed);
     PostMessageW(form.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+
+    // Unattended, the same refusal asks for nothing: it ends with
+    // ERROR_ELEVATION_REQUIRED, and no copy is started.
+    Before quietBefore(folder);
+    App quiet;
+    ASSERT_TRUE(quiet.Start(GetOptions().app, GetOptions().scratch, L"/quiet", limited.handle, true));
+    CopyWatch quietWatch(quiet.process());
+    ASSERT_TRUE(quietWatch.watching()) << "cannot watch UpDate.exe through a job: " << GetLastError();
+    quiet.Resume();
+    EXPECT_EQ(quiet.WaitForExit(StartBoundMs()), std::optional<DWORD>(740));  // ERROR_ELEVATION_REQUIRED
+    EXPECT_TRUE(quietWatch.Stop().empty()) << "an unattended run started a copy";
+    RecordCase(quietBefore, "RefusedFolderQuiet", folder, {U16(kFailed)}, matrix::Outcome::Failed);
     DeleteProductKey();
 }
 

@@ -74,6 +74,31 @@ void Note(std::string& why, const std::string& what) {
     why += what;
 }
 
+// The value of `name=` in a tab-separated log line; nothing when absent.
+std::optional<std::string> LogField(const std::string& line, const std::string& name) {
+    const std::string key = "\t" + name + "=";
+    const std::size_t at = line.find(key);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t from = at + key.size();
+    return line.substr(from, line.find_first_of("\t\r\n", from) - from);
+}
+
+// The line must tell what the box told, with the code a deployment tool
+// would get for it, and for a failure name the step and a true error code.
+void JudgeLogLine(const std::string& line, Outcome told, std::string& why) {
+    static const char* const kNames[] = {"no-update-needed", "already-updated", "installed", "failed"};
+    const std::optional<std::string> outcome = LogField(line, "outcome"), exit = LogField(line, "exit"),
+                                     step = LogField(line, "step"), error = LogField(line, "error");
+    if (!outcome || !exit || !step || !error) return Note(why, "the log line lacks a field: " + line);
+    if (*outcome != kNames[static_cast<int>(told)]) Note(why, "the log says " + *outcome);
+    const bool failed = told == Outcome::Failed;
+    const std::string expectedExit = told == Outcome::NoUpdateNeeded ? "1642" : failed ? *error : "0";
+    if (*exit != expectedExit && !(failed && *exit == "740"))
+        Note(why, "exit code " + *exit + " for " + Name(told) + " (error " + *error + ")");
+    if (failed && (*step == "-" || *error == "0")) Note(why, "a failure logged without its step or error");
+    if (!failed && (*step != "-" || *error != "0")) Note(why, "a step logged for a run that did not fail");
+}
+
 }  // namespace
 
 std::optional<Outcome> OutcomeOf(const std::u16string& message, const std::string& carriedVersion) {
@@ -130,6 +155,10 @@ Verdict Judge(const Observation& seen, const Bytes& payload, const std::string& 
             Note(verdict.why, std::string("expected ") + Name(*seen.expected) + ", told " + Name(*told));
     }
     for (const std::string& file : seen.newFiles) Note(verdict.why, "left " + file);
+    if (seen.logLine && alone && seen.messages.size() == 1) {
+        if (const std::optional<Outcome> told = OutcomeOf(seen.messages[0], carriedVersion))
+            JudgeLogLine(*seen.logLine, *told, verdict.why);
+    }
     verdict.passed = verdict.why.empty();
     return verdict;
 }

@@ -11,6 +11,9 @@
 // - "成功更新至版本…" only with the payload on disk and the version recorded;
 //   "该版本无需更新." and "已经更新，无需重复更新." only when nothing changed;
 //   "更新失败." only with "VerTOL" unchanged;
+// - the run's log line, where the case has one, tells the same outcome, the
+//   exit code a deployment tool would get for it (0, 1642, or the failing
+//   step's code, or 740), and for a failure the step and its error;
 // - no file is left beside the data file that was not there before;
 // - and, where the case fixes it, the outcome is the one expected.
 // Every case is also written as one row of a tab-separated log (the file
@@ -42,6 +45,7 @@ struct Observation {
     std::size_t programs = 1;              // how many programs ran the update
     std::vector<std::string> newFiles;     // files beside the data file that were not there before
     std::optional<Outcome> expected;       // when the case fixes the outcome
+    std::optional<std::string> logLine;    // the run's line in its /log file, when it kept one
 };
 
 struct Verdict {

@@ -55,6 +55,22 @@ struct Snapshot {
     std::vector<std::string> files;
 };
 
+// Every matrix case keeps a log, as an administrator's /log would.
+const std::u16string kRunLog = u"C:\\Logs\\update.log";
+void KeepRunLog() {
+    fake::AddFolder(u"C:\\Logs");
+    app::LogRunsTo(&kRunLog);
+}
+
+// The last whole line of the log: the line of the run that ended last.
+std::optional<std::string> LastLogLine() {
+    const std::optional<fake::Bytes> bytes = fake::FileBytes(kRunLog);
+    std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
+    text.resize(text.size() - 2);
+    return text.substr(text.rfind("\r\n") == std::string::npos ? 0 : text.rfind("\r\n") + 2);
+}
+
 std::vector<std::u16string> Told() {
     std::vector<std::u16string> texts;
     for (const fake::Message& message : fake::Messages()) texts.push_back(message.text);
@@ -74,6 +90,7 @@ matrix::Observation Observe(const std::string& name, const Snapshot& before, std
     seen.messages = std::move(told);
     seen.programs = programs;
     seen.expected = expected;
+    seen.logLine = LastLogLine();
     if (programs > 0) seen.newFiles = Added(before.files, Files(folder));  // a killed run's leftovers are expected
     return seen;
 }
@@ -83,10 +100,23 @@ void ExpectPasses(const matrix::Observation& seen) {
     EXPECT_TRUE(verdict.passed) << seen.name << ": " << verdict.why;
 }
 
-class FaultMatrixTest : public FakePlatformTest {
+// A fixture whose runs keep the log every matrix case is judged with.
+class LoggedRunTest : public FakePlatformTest {
 protected:
     void SetUp() override {
         FakePlatformTest::SetUp();
+        KeepRunLog();
+    }
+    void TearDown() override {
+        app::LogRunsTo(nullptr);
+        FakePlatformTest::TearDown();
+    }
+};
+
+class FaultMatrixTest : public LoggedRunTest {
+protected:
+    void SetUp() override {
+        LoggedRunTest::SetUp();
         fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\App");
         fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
         fake::PutFile(kData, kOld);
@@ -344,7 +374,7 @@ const ProgramFilesCase kProgramFilesCases[] = {
      Outcome::Installed, 1, true},
 };
 
-class ProgramFilesTest : public FakePlatformTest, public ::testing::WithParamInterface<ProgramFilesCase> {};
+class ProgramFilesTest : public LoggedRunTest, public ::testing::WithParamInterface<ProgramFilesCase> {};
 
 TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
     const ProgramFilesCase& c = GetParam();
@@ -399,7 +429,7 @@ const char16_t kSwappedData[] = u"C:\\Apps\\Tolvar\\unit.xml";
 const char16_t kSystem[] = u"C:\\Windows\\System32";
 const fake::Bytes kDecoy = BytesOf("<decoy/>");
 
-class SwapTest : public FakePlatformTest, public ::testing::WithParamInterface<SwapCase> {};
+class SwapTest : public LoggedRunTest, public ::testing::WithParamInterface<SwapCase> {};
 
 TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
     const SwapCase& c = GetParam();
@@ -408,6 +438,7 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
     std::size_t position = 1;
     for (bool swapped = true; swapped; ++position) {
         fake::Reset();
+        KeepRunLog();
         fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Apps\\Tolvar");
         fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
         fake::PutFile(kSwappedData, kOld);
@@ -451,6 +482,7 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
         seen.versionBefore = versionBefore;
         seen.versionAfter = Version();
         seen.messages = Told();
+        seen.logLine = LastLogLine();
         ExpectPasses(seen);
     }
     EXPECT_GT(position, 10u) << "the swap never came between the run's calls";

@@ -242,8 +242,26 @@ void MakeFolders(const std::wstring& root, const std::wstring& below) {
     }
 }
 
-// One case, from an empty key and folder to its row in the log.
+// The last whole line of a run log.
+std::optional<std::string> LastLine(const std::wstring& log) {
+    Bytes bytes;
+    if (!ReadFileBytes(log, bytes)) return std::nullopt;
+    std::string text(bytes.begin(), bytes.end());
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
+    text.resize(text.size() - 2);
+    const std::size_t start = text.rfind("\r\n");
+    return text.substr(start == std::string::npos ? 0 : start + 2);
+}
+
+// One case, from an empty key and folder to its row in the log. The run
+// keeps a log of its own, as an administrator's /log would.
 void RunCase(const WineCase& c, const std::wstring& parent = std::wstring()) {
+    ScratchFolder logs;
+    const std::u16string log = U16(logs / L"update.log");
+    struct Logging {
+        explicit Logging(const std::u16string* file) { app::LogRunsTo(file); }
+        ~Logging() { app::LogRunsTo(nullptr); }
+    } logging(&log);
     ScratchFolder scratch(parent);
     std::wstring below = c.below;
     if (below == L"\\long") below = L"\\" + std::wstring(252 - scratch.path().size() - 1, L'x');
@@ -287,6 +305,8 @@ void RunCase(const WineCase& c, const std::wstring& parent = std::wstring()) {
     held.reset();
 
     for (const Box& box : Boxes()) seen.messages.push_back(box.text);
+    seen.logLine = LastLine(logs / L"update.log");
+    EXPECT_TRUE(seen.logLine) << c.name << ": the run logged nothing";
     seen.dataAfter = Data(longData);
     seen.versionAfter = Version();
     const std::vector<std::string> after = Names(L"\\\\?\\" + folder);

@@ -1,0 +1,106 @@
+#include "app/run_log.h"
+
+#include "app/unattended.h"
+#include "platform/decimal.h"
+#include "platform/file_system.h"
+#include "platform/session.h"
+#include "platform/system_error.h"
+#include "registry/RegEditor.h"
+#include "resources/resource_access.h"
+#include "resources/resource_ids.h"
+
+namespace app {
+namespace {
+
+// A value without the characters that would break the line (tab, CR, LF).
+std::u16string Clean(std::u16string text) {
+    for (char16_t& c : text)
+        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+    return text;
+}
+
+std::u16string OrDash(const std::u16string& text) { return text.empty() ? u"-" : Clean(text); }
+
+const char16_t* OutcomeName(UpdateOutcome outcome) {
+    switch (outcome) {
+        case UpdateOutcome::NoUpdateNeeded: return u"no-update-needed";
+        case UpdateOutcome::AlreadyUpdated: return u"already-updated";
+        case UpdateOutcome::Installed: return u"installed";
+        case UpdateOutcome::Failed: break;
+    }
+    return u"failed";
+}
+
+}  // namespace
+
+std::vector<char> Utf8(const std::u16string& text) {
+    std::vector<char> out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+        out.push_back(static_cast<char>(kLead[extra] | (c >> (6 * extra))));
+        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6)
+            out.push_back(static_cast<char>(0x80 | ((c >> shift) & 0x3F)));
+    }
+    return out;
+}
+
+const char16_t* StepName(platform::Step step) {
+    using platform::Step;
+    switch (step) {
+        case Step::LoadResource: return u"load-resource";
+        case Step::ReadRegistry: return u"read-registry";
+        case Step::FindDataFile: return u"find-data-file";
+        case Step::CreateTemporary: return u"create-temporary";
+        case Step::Write: return u"write";
+        case Step::Flush: return u"flush";
+        case Step::CopyAttributes: return u"copy-attributes";
+        case Step::Rename: return u"rename";
+        case Step::Verify: return u"verify";
+        case Step::Elevate: return u"elevate";
+        case Step::VirtualStore: return u"virtual-store";
+        case Step::WriteRegistry: return u"write-registry";
+    }
+    return u"?";
+}
+
+std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter) {
+    using platform::Decimal;
+    const platform::Result<std::u16string> version = resources::LoadStringResource(IDS_DATA_VERSION);
+    std::u16string line = Clean(platform::UtcTimestamp()) + u"\tUpDate " + (version.ok() ? Clean(version.value()) : u"?");
+    line += u"\tuser=" + OrDash(platform::UserName());
+    line += u"\toutcome=";
+    line += OutcomeName(report.outcome);
+    line += u"\texit=" + Decimal(ExitCodeOf(report));
+    if (report.failure) {
+        line += u"\tstep=";
+        line += StepName(report.failure->step());
+        line += u"\terror=" + Decimal(report.failure->code());
+        line += u"\terror-text=" + OrDash(platform::SystemErrorText(report.failure->code()));
+    } else {
+        line += u"\tstep=-\terror=0\terror-text=-";
+    }
+    line += u"\tfile=" + OrDash(report.dataFile);
+    line += u"\tVerTOL=" + Clean(report.recordedVersion ? *report.recordedVersion : versionAfter) + u"->" +
+            Clean(versionAfter);
+    line += report.targetWindowOpen ? u"\ttolvar-window=open" : u"\ttolvar-window=closed";
+    line += u"\televated-copy=" + (report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
+    if (platform::RunningAsLocalSystem())
+        line += u"\tnote=ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in "
+                u"the signed-in user's context";
+    return line + u"\r\n";
+}
+
+void AppendRunLog(const std::u16string& logFile, const UpdateReport& report) {
+    const platform::Result<std::u16string> after = registry::ReadStringValue(kProductKeyPath, kVersionValue);
+    (void)platform::AppendToFile(logFile, Utf8(RunLogLine(report, after.ok() ? after.value() : u"?")));
+}
+
+}  // namespace app

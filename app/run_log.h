@@ -1,0 +1,28 @@
+// The log of unattended runs (/log FILE): one line per update run, UTF-8,
+// naming what happened and why, for the engineer who reads it later.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/update_run.h"
+
+namespace app {
+
+// The run's line, tab-separated, ending in CR LF (written to the file in UTF-8):
+//   <UTC time>  UpDate <data version>  user=  outcome=  exit=  step=  error=
+//   error-text=  file=  VerTOL=<before>-><after>  tolvar-window=  elevated-copy=
+// and a note when the program ran as LocalSystem. "-" marks what does not apply.
+std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter);
+
+// Appends the run's line to `logFile`. A log that cannot be written changes
+// nothing else: the run's outcome and exit code stand.
+void AppendRunLog(const std::u16string& logFile, const UpdateReport& report);
+
+// The name of a step as the log writes it: "rename", "find-data-file", ...
+const char16_t* StepName(platform::Step step);
+
+// `text` in UTF-8.
+std::vector<char> Utf8(const std::u16string& text);
+
+}  // namespace app

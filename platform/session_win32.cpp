@@ -1,0 +1,59 @@
+#include "platform/session.h"
+
+#include <windows.h>
+
+#include "platform/handles_win32.h"
+
+namespace platform {
+namespace {
+
+void AppendDigits(std::u16string& text, unsigned value, int digits) {
+    for (int shift = digits - 1; shift >= 0; --shift) {
+        unsigned divisor = 1;
+        for (int i = 0; i < shift; ++i) divisor *= 10;
+        text += static_cast<char16_t>(u'0' + value / divisor % 10);
+    }
+}
+
+}  // namespace
+
+std::u16string UserName() {
+    wchar_t name[257];  // UNLEN + 1
+    DWORD size = sizeof name / sizeof name[0];
+    if (!GetUserNameW(name, &size) || size == 0) return std::u16string();
+    return std::u16string(reinterpret_cast<const char16_t*>(name), size - 1);
+}
+
+bool RunningAsLocalSystem() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    const UniqueKernelHandle token(raw);
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } buffer;
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size) &&
+           IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid);
+}
+
+std::u16string UtcTimestamp() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    std::u16string text;
+    AppendDigits(text, now.wYear, 4);
+    text += u'-';
+    AppendDigits(text, now.wMonth, 2);
+    text += u'-';
+    AppendDigits(text, now.wDay, 2);
+    text += u'T';
+    AppendDigits(text, now.wHour, 2);
+    text += u':';
+    AppendDigits(text, now.wMinute, 2);
+    text += u':';
+    AppendDigits(text, now.wSecond, 2);
+    text += u'Z';
+    return text;
+}
+
+}  // namespace platform
