@@ -45,6 +45,7 @@ struct Observation {
     std::size_t programs = 1;              // how many programs ran the update
     std::vector<std::string> newFiles;     // files beside the data file that were not there before
     std::optional<Outcome> expected;       // when the case fixes the outcome
+    std::optional<Outcome> alsoExpected;   // a second outcome as true, where the case says why
     std::optional<std::string> logLine;    // the run's line in its /log file, when it kept one
 };
 
