@@ -10,7 +10,7 @@
 #include "platform/elevation.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
-#include "portable/fake_platform.h"
+#include "portable/process_portable.h"
 
 namespace fake {
 namespace {

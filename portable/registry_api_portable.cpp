@@ -1,12 +1,12 @@
-// An in-memory registry standing in for advapi32 in the native build: keys
+// The stand-in for registry/registry_api_win32.cpp: an in-memory registry: keys
 // under the predefined roots, values kept as type and bytes, the same error
 // codes as the real functions.
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 
-#include "portable/fake_platform.h"
+#include "portable/registry_api_portable.h"
+#include "portable/process_portable.h"
 #include "registry/registry_api.h"
 
 namespace {
@@ -26,8 +26,9 @@ struct OpenKeyRecord {
 };
 
 struct Registry {
-    std::map<std::string, Key> keys;  // by "root\lower-case path"
-    std::set<OpenKeyRecord*> open;
+    std::map<std::string, Key> keys;               // by "root\lower-case path"
+    std::map<std::uintptr_t, OpenKeyRecord> open;  // by handle
+    std::uintptr_t nextHandle = 0x200;
     bool failNextSet = false;
     std::function<void()> beforeNextSet;
 };
@@ -53,16 +54,16 @@ Key* FindKey(std::uint32_t root, const std::string& path) {
     return found == R().keys.end() ? nullptr : &found->second;
 }
 
-OpenKeyRecord* Record(const registry::UniqueKey& key) { return static_cast<OpenKeyRecord*>(key.get()); }
+OpenKeyRecord* Record(const registry::UniqueKey& key) {
+    auto found = R().open.find(reinterpret_cast<std::uintptr_t>(key.get()));
+    return found == R().open.end() ? nullptr : &found->second;
+}
 
 }  // namespace
 
 namespace fake {
 
-void ResetRegistry() {
-    for (OpenKeyRecord* record : R().open) delete record;
-    R() = Registry{};
-}
+void ResetRegistry() { R() = Registry{}; }
 
 void CreateKey(std::uint32_t root, const std::string& path) {
     std::string prefix;
@@ -105,26 +106,22 @@ std::size_t OpenKeyCount() { return R().open.size(); }
 
 namespace registry {
 
-bool KeyTraits::Close(Type key) {
-    auto* record = static_cast<OpenKeyRecord*>(key);
-    if (!R().open.erase(record)) return false;
-    delete record;
-    return true;
-}
+bool KeyTraits::Close(Type key) { return R().open.erase(reinterpret_cast<std::uintptr_t>(key)) == 1; }
 
 long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& key) {
     key.reset();
     if (!IsRoot(root)) return kInvalidHandle;
     const std::string path = subKey;
     if (!FindKey(root, path)) return kFileNotFound;
-    auto* record = new OpenKeyRecord{KeyName(root, path), access};
-    R().open.insert(record);
-    key.reset(record);
+    const std::uintptr_t handle = R().nextHandle++;
+    R().open[handle] = OpenKeyRecord{KeyName(root, path), access};
+    key.reset(reinterpret_cast<void*>(handle));
     return kSuccess;
 }
 
 long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
     OpenKeyRecord* record = Record(key);
+    if (!record) return kInvalidHandle;
     if ((record->access & kKeyRead) != kKeyRead) return kAccessDenied;
     const Key& stored = R().keys[record->path];
     auto found = stored.values.find(Lower(name));
@@ -142,6 +139,7 @@ long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, uns
 long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const unsigned char* data,
               std::uint32_t size) {
     OpenKeyRecord* record = Record(key);
+    if (!record) return kInvalidHandle;
     if (std::function<void()> action = std::exchange(R().beforeNextSet, nullptr)) action();
     if ((record->access & kKeyWrite) != kKeyWrite || std::exchange(R().failNextSet, false) || fake::ProcessKilled())
         return kAccessDenied;

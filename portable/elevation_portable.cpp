@@ -1,0 +1,62 @@
+// The stand-in for platform/elevation_win32.cpp: a prompt answered as the
+// test says, and a granted copy run in this process, elevated.
+#include "portable/elevation_portable.h"
+
+#include <utility>
+
+#include "platform/elevation.h"
+#include "platform/system_error.h"
+
+namespace fake {
+namespace {
+
+struct Elevation {
+    bool elevated = false;
+    bool redirectionTrust = false;
+    Consent consent = Consent::Declined;
+    std::function<std::uint32_t(const std::u16string&)> copy;
+    std::vector<std::u16string> requests;
+};
+
+Elevation& E() {
+    static Elevation elevation;
+    return elevation;
+}
+
+}  // namespace
+
+void SetElevated(bool elevated) { E().elevated = elevated; }
+void AnswerPrompts(Consent consent) { E().consent = consent; }
+void SetElevatedCopy(std::function<std::uint32_t(const std::u16string&)> copy) { E().copy = std::move(copy); }
+std::vector<std::u16string>& ElevationRequests() { return E().requests; }
+bool RedirectionTrustEnforced() { return E().redirectionTrust; }
+void ResetElevation() { E() = Elevation{}; }
+
+}  // namespace fake
+
+namespace platform {
+
+bool ProcessIsElevated() { return fake::E().elevated; }
+
+ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
+    fake::Elevation& e = fake::E();
+    e.requests.push_back(parameters);
+    switch (e.consent) {
+        case fake::Consent::Declined: return {false, kErrorCancelled};
+        case fake::Consent::CannotStart: return {false, kErrorFileNotFound};
+        case fake::Consent::Granted: break;
+    }
+    if (!e.copy) return {false, kErrorFileNotFound};
+    const bool wasElevated = std::exchange(e.elevated, true);
+    const bool hadTrust = std::exchange(e.redirectionTrust, false);
+    const std::uint32_t code = e.copy(u"\"" + std::u16string(fake::kOwnPath) + u"\" " + parameters);
+    e.elevated = wasElevated;
+    e.redirectionTrust = hadTrust;
+    return {true, code};
+}
+
+void SetPromptOwner(void*) {}
+
+void EnforceRedirectionTrust() { fake::E().redirectionTrust = true; }
+
+}  // namespace platform

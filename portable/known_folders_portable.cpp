@@ -1,0 +1,34 @@
+// The stand-in for platform/known_folders_win32.cpp.
+#include "platform/known_folders.h"
+#include "portable/elevation_portable.h"
+
+namespace fake {
+namespace {
+
+struct Folders {
+    std::vector<std::u16string> virtualized{u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Windows",
+                                            u"C:\\ProgramData"};
+    std::u16string localAppData = u"C:\\Users\\me\\AppData\\Local";
+};
+
+Folders& K() {
+    static Folders folders;
+    return folders;
+}
+
+}  // namespace
+
+void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string localAppData) {
+    K().virtualized = std::move(virtualized);
+    K().localAppData = std::move(localAppData);
+}
+void ResetKnownFolders() { K() = Folders{}; }
+
+}  // namespace fake
+
+namespace platform {
+
+std::vector<std::u16string> VirtualizedFolders() { return fake::K().virtualized; }
+std::u16string LocalAppDataFolder() { return fake::K().localAppData; }
+
+}  // namespace platform
