@@ -31,9 +31,10 @@ void ShowMessage(const std::u16string&, const std::u16string&, MessageIcon) {}
 namespace {
 
 const char16_t kQd[] = u"HKEY_CURRENT_USER\\Software\\Qd";
-// Long enough for a fair share of the kills to land in it, short against
-// the start of a process, which is most of the storm's time.
-constexpr DWORD kPauseMs = 5;
+// Most of a control's install, so that most kills land in it whatever the
+// few milliseconds a child's start varies by under Wine; still short against
+// the start of a process, which is most of a storm's time.
+constexpr DWORD kPauseMs = 20;
 
 bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     DWORD written = 0;

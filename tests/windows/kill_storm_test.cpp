@@ -22,10 +22,9 @@ const Bytes kOld = BytesOf("<?xml version=\"1.0\" encoding=\"gb2312\"?><aboutuni
 const Bytes kCarriedVersion =
     BytesOf(std::string(EXPECTED_DATA_VERSION, sizeof EXPECTED_DATA_VERSION));  // with its terminator
 constexpr std::size_t kKills = 300;
-// A control's unsafe stretch (its pause and the writes around it) takes a
-// third to three quarters of its install, and as large a share of its kills
-// lands in it: 50 kills all miss it less than once in 10^8 storms, and
-// still only once in two million where one kill in four landed there.
+// A control pauses in its unsafe stretch for most of its install, and three
+// quarters or more of its kills land there; even where only one in four did,
+// 50 kills would all miss it once in two million storms.
 constexpr std::size_t kControlKills = 50;
 constexpr DWORD kWaitMs = 60000;
 
