@@ -41,6 +41,19 @@ Observation Seen(std::optional<Bytes> dataAfter, std::optional<std::string> vers
 Observation Installed() { return Seen(kPayload, kCarried, {kInstalled}); }
 Observation FailedUntouched() { return Seen(kOld, "7.0.7", {kFailed}); }
 
+// A run log line as the program writes it, with the fields the judge reads.
+std::string LogLine(const std::string& outcome, const std::string& exit, const std::string& step,
+                    const std::string& error) {
+    return "2026-12-08T10:00:00Z\tUpDate 7.0.8\tuser=me\toutcome=" + outcome + "\texit=" + exit + "\tstep=" + step +
+           "\terror=" + error + "\terror-text=-\tfile=C:\\App\\unit.xml\tVerTOL=7.0.7->7.0.7";
+}
+
+// `seen` with the run's log line.
+Observation Logged(Observation seen, const std::string& line) {
+    seen.logLine = line;
+    return seen;
+}
+
 Bytes Join(Bytes head, const Bytes& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
@@ -169,6 +182,34 @@ const JudgeCase kCases[] = {
          return seen;
      },
      false, false, "expected installed, told failed"},
+
+    // The run's log line: the outcome the box told, the exit code a deployment
+    // tool gets for it, and for a failure its step and error.
+    {"LoggedInstalled", [] { return Logged(Installed(), LogLine("installed", "0", "-", "0")); }, true, false, ""},
+    {"LoggedNoUpdateNeeded",
+     [] {
+         Observation seen = Seen(std::nullopt, "7.0.7", {kNothingToUpdate});
+         seen.dataBefore.reset();
+         return Logged(seen, LogLine("no-update-needed", "1642", "-", "0"));
+     },
+     true, false, ""},
+    {"LoggedFailureWithItsCode", [] { return Logged(FailedUntouched(), LogLine("failed", "5", "rename", "5")); }, true,
+     false, ""},
+    {"LoggedFailureAskingForElevation",
+     [] { return Logged(FailedUntouched(), LogLine("failed", "740", "create-temporary", "5")); }, true, false, ""},
+    {"LogTellsAnotherOutcome", [] { return Logged(Installed(), LogLine("failed", "0", "-", "0")); }, false, false,
+     "the log says failed"},
+    {"LoggedFailureExitingZero", [] { return Logged(FailedUntouched(), LogLine("failed", "0", "rename", "5")); }, false,
+     false, "exit code 0 for failed"},
+    {"LoggedSuccessExitingWithACode", [] { return Logged(Installed(), LogLine("installed", "5", "-", "0")); }, false,
+     false, "exit code 5 for installed"},
+    {"LoggedFailureWithoutItsStep", [] { return Logged(FailedUntouched(), LogLine("failed", "1603", "-", "1603")); },
+     false, false, "a failure logged without its step or error"},
+    {"LoggedSuccessWithAStep", [] { return Logged(Installed(), LogLine("installed", "0", "rename", "0")); }, false,
+     false, "a step logged for a run that did not fail"},
+    {"LogLineLackingAField",
+     [] { return Logged(Installed(), "2026-12-08T10:00:00Z\tUpDate 7.0.8\toutcome=installed"); }, false, false,
+     "the log line lacks a field"},
 
     // Something left beside the data file.
     {"LeftoverBesideTheDataFile",
