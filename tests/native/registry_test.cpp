@@ -46,13 +46,43 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{u"HKEY_CURRENT_USER\\Software\\", 0u, u"HKEY_CURRENT_USER\\Software\\", true},
                       SplitCase{u"HKEY", 0u, u"HKEY", true}, SplitCase{u"", 0u, u"", true}));
 
-TEST(RootKeyFromName, KnowsTheSevenRootsExactly) {
-    const char16_t* names[] = {u"HKEY_CLASSES_ROOT",     u"HKEY_CURRENT_USER",   u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
-                               u"HKEY_PERFORMANCE_DATA", u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
-    for (registry::RootKey i = 0; i < 7; ++i) EXPECT_EQ(registry::RootKeyFromName(names[i]), 0x80000000u + i);
-    EXPECT_EQ(registry::RootKeyFromName(u"HKEY_CURRENT_USER "), 0u);
-    EXPECT_EQ(registry::RootKeyFromName(u"HKCU"), 0u);
+// A read and a write through a root name reach that root of the registry and
+// no other; a name that differs from one by a letter's case, a space or a
+// character reaches none, and the read is then empty rather than "Error.".
+struct RootCase {
+    const char16_t* name;
+    std::optional<registry::RootKey> root;  // nothing: no root
+};
+
+void PrintTo(const RootCase& c, std::ostream* out) {
+    *out << std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name));
 }
+
+class RootNameTest : public FakePlatformTest, public ::testing::WithParamInterface<RootCase> {};
+
+TEST_P(RootNameTest, ReachesTheRootItNamesAndNoOther) {
+    const RootCase& c = GetParam();
+    constexpr registry::RootKey kRoots[] = {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u,
+                                            0x80000004u, 0x80000005u, 0x80000006u};
+    for (const registry::RootKey root : kRoots) fake::PutString(root, "Software\\Qd", "Root", std::to_string(root));
+    const std::u16string path = std::u16string(c.name) + u"\\Software\\Qd";
+
+    const std::string seen = std::to_string(c.root.value_or(0));
+    EXPECT_EQ(ReadStringValue(path, u"Root").value(), c.root ? std::u16string(seen.begin(), seen.end()) : u"");
+    EXPECT_EQ(WriteStringValue(path, u"Mark", u"here").ok(), c.root.has_value());
+    for (const registry::RootKey root : kRoots)
+        EXPECT_EQ(fake::GetValue(root, "Software\\Qd", "Mark").has_value(), c.root == root) << std::hex << root;
+    EXPECT_TRUE(fake::Messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, RootNameTest,
+    ::testing::Values(RootCase{u"HKEY_CLASSES_ROOT", 0x80000000u}, RootCase{u"HKEY_CURRENT_USER", 0x80000001u},
+                      RootCase{u"HKEY_LOCAL_MACHINE", 0x80000002u}, RootCase{u"HKEY_USERS", 0x80000003u},
+                      RootCase{u"HKEY_PERFORMANCE_DATA", 0x80000004u}, RootCase{u"HKEY_CURRENT_CONFIG", 0x80000005u},
+                      RootCase{u"HKEY_DYN_DATA", 0x80000006u}, RootCase{u"HKEY_Current_User", std::nullopt},
+                      RootCase{u"HKEY_CURRENT_USER ", std::nullopt}, RootCase{u"HKEY_USER", std::nullopt},
+                      RootCase{u"HKEY_USERS_", std::nullopt}, RootCase{u"HKEY_CU", std::nullopt}));
 
 // What a stored value reads back as. `raises` means the read must raise
 // InvalidArgument instead of returning text.

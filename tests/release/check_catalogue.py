@@ -3,16 +3,24 @@
 nothing under Wine, and compares it with the release inputs as CMake wrote
 them into the generated catalogue.h: strings 101 to 105 in Chinese (PRC),
 the picture (bitmap 101), the payload ("CUSTOM" 101), icon group 1 and its
-14 images, and the version block.
+14 images, the version block, and what manifest 1 asks of Windows besides
+the execution level (check_exe.py): Common Controls 6, per-monitor DPI
+awareness, no code page of its own.
 
   check_catalogue.py UpDate.exe catalogue.h
+  check_catalogue.py --listing OUT UpDate.exe
 
-Prints one line per check; exits 1 when a check fails.
+Prints one line per check; exits 1 when a check fails. With --listing it
+checks nothing and writes what pefile read instead, one tab-separated line
+per resource, string and version field, for tests/windows/catalogue_test.cpp
+to hold Windows' own resource loader to.
 """
+import hashlib
 import pathlib
 import re
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import pe_file  # noqa: E402
@@ -20,7 +28,7 @@ from check_exe import report  # noqa: E402
 
 CHINESE = 2052  # LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED
 NEUTRAL = 0
-RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION = 2, 3, 14, 16
+RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 2, 3, 14, 16, 24
 # The icon images in directory order, (size, bits per pixel); they are
 # resources FIRST_ICON_ID, FIRST_ICON_ID + 1, ... in that order, 256 as PNG.
 ICON_IMAGES = [(48, 4), (32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (256, 32),
@@ -60,6 +68,14 @@ def unpack(layout, data, offset=0):
     return struct.unpack_from(layout, data, offset)
 
 
+def first_difference(found, wanted):
+    """", the first differing at byte N" when both are there and differ, else ""."""
+    if found is None or found == wanted:
+        return ""
+    first = next((i for i, (a, b) in enumerate(zip(found, wanted)) if a != b), min(len(found), len(wanted)))
+    return f", the first differing at byte {first}"
+
+
 def image_format(data):
     """("PNG", width, height) or ("DIB", width, height, bits) of an icon image."""
     if data and data.startswith(PNG_SIGNATURE):
@@ -94,7 +110,8 @@ def icon_checks(resource):
     return results
 
 
-def version_checks(pe, catalogue, resource):
+def version_info(pe):
+    """(fixed file and product version, {string table: {name: value}}, [translation]) of the version block."""
     fixed = pe.VS_FIXEDFILEINFO[0] if hasattr(pe, "VS_FIXEDFILEINFO") else None
     versions = fixed and (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS)
     tables, translations = {}, []
@@ -102,6 +119,11 @@ def version_checks(pe, catalogue, resource):
         for table in getattr(info, "StringTable", []):
             tables[table.LangID.decode()] = {key.decode(): value.decode() for key, value in table.entries.items()}
         translations += [var.entry.get(b"Translation") for var in getattr(info, "Var", [])]
+    return versions, tables, translations
+
+
+def version_checks(pe, catalogue, resource):
+    versions, tables, translations = version_info(pe)
     found = tables.get(STRING_TABLE, {})
     return [
         ("version block 1 is in Chinese (PRC)", resource(RT_VERSION, 1, CHINESE) is not None, ""),
@@ -109,6 +131,29 @@ def version_checks(pe, catalogue, resource):
         *[(f"{name} is '{value}' in string table {STRING_TABLE}", found.get(name) == value,
            f"found {found.get(name)!r}") for name, value in expected_version_strings(catalogue).items()],
         (f"translation {TRANSLATION}", translations == [TRANSLATION], f"found {translations}"),
+    ]
+
+
+def manifest_checks(manifest):
+    """Manifest 1 parsed; a missing or malformed one fails every check."""
+    try:
+        root = ElementTree.fromstring(manifest) if manifest else None
+    except ElementTree.ParseError:
+        root = None
+    elements = [] if root is None else list(root.iter())
+    named = lambda name: [e for e in elements if e.tag.rpartition("}")[2] == name]  # in any namespace
+    controls = [e.attrib for dependent in named("dependentAssembly") for e in dependent
+                if e.tag.rpartition("}")[2] == "assemblyIdentity"]
+    awareness = [e.text.split(",")[0].strip() for e in named("dpiAwareness") if e.text]
+    return [
+        ("manifest 1 depends on Common Controls 6",
+         any(a.get("name") == "Microsoft.Windows.Common-Controls" and a.get("version", "").startswith("6.")
+             for a in controls), f"found {controls}"),
+        ("manifest 1 asks for PerMonitorV2 DPI awareness first", awareness[:1] == ["PerMonitorV2"],
+         f"found {awareness}"),
+        # The program passes its texts through the system's ANSI code page (936).
+        ("manifest 1 sets no activeCodePage", root is not None and not named("activeCodePage"),
+         "no manifest" if root is None else "found one"),
     ]
 
 
@@ -130,13 +175,37 @@ def checks(pe, catalogue):
          picture_format == PICTURE_FORMAT, f"found {picture_format}"),
         ("bitmap 101 is the picture file less its file header", bitmap == picture[14:], catalogue["PICTURE_FILE"]),
         (f'"CUSTOM" 101 is the payload file byte for byte ({len(payload):,} bytes)', carried == payload,
-         f"found {None if carried is None else len(carried)} bytes"),
+         f"found {None if carried is None else len(carried)} bytes" + first_difference(carried, payload)),
         *icon_checks(resource),
         *version_checks(pe, catalogue, resource),
+        *manifest_checks(next((data for (kind, number), (_, data) in found.items()
+                               if (kind, number) == (RT_MANIFEST, 1)), None)),
+    ]
+
+
+def listing(pe):
+    """What pefile read, as lines of tab-separated fields: texts as UTF-16LE in hex."""
+    def text(value):
+        return value.encode("utf-16-le").hex()
+    versions, tables, translations = version_info(pe)
+    return [
+        *(f"resource\t{r.type}\t{r.name}\t{r.language}\t{len(r.data)}\t{hashlib.sha256(r.data).hexdigest()}"
+          for r in pe_file.resources(pe)),
+        *(f"string\t{number}\t{language}\t{text(value)}"
+          for number, (languages, value) in sorted(pe_file.strings(pe).items()) for language in languages),
+        *([f"fixed\t{' '.join(map(str, versions))}"] if versions else []),
+        *(f"version\t{table}\t{name}\t{text(value)}"
+          for table, entries in tables.items() for name, value in entries.items()),
+        *(f"translation\t{translation}" for translation in translations),
     ]
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--listing":
+        out, exe = sys.argv[2:]
+        pathlib.Path(out).parent.mkdir(parents=True, exist_ok=True)
+        pathlib.Path(out).write_text("".join(line + "\n" for line in listing(pe_file.load(exe))), "utf-8")
+        return
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     exe, catalogue = sys.argv[1:]

@@ -3,14 +3,17 @@
 // with its boxes recorded instead of shown, over the registry below
 // HKEY_CURRENT_USER\KEY (where the storm prepared Software\Qd).
 //
-//   kill_storm_child.exe KEY READY-EVENT DONE-EVENT [--control]
+//   kill_storm_child.exe KEY READY-EVENT DONE-EVENT [--control=KIND]
 //
 // READY is signalled just before the install starts and DONE when it has
 // ended, so the storm can time an install and aim its kills inside one.
-// --control installs with a replace that removes the old file and then
-// renames the new one in, pausing in between: a replace that loses the data
-// file when killed at the wrong instant, which the storm must catch.
-// Exits 0 when the update was installed.
+// --control installs with a replace that is unsafe in one known way, which
+// the storm must catch on the counter that way shows up on:
+//   remove-first   removes the old file, pauses, renames the new one in: no data file;
+//   in-place       writes the payload over the old file, half, a pause, the rest: a mix;
+//   version-first  records "VerTOL", pauses, then replaces: the version ahead of the data.
+// The controls make their own file calls, so that they stay what they are
+// whatever the program's replace becomes. Exits 0 when the update was installed.
 #include <windows.h>
 
 #include <string>
@@ -28,34 +31,66 @@ void ShowMessage(const std::u16string&, const std::u16string&, MessageIcon) {}
 namespace {
 
 const char16_t kQd[] = u"HKEY_CURRENT_USER\\Software\\Qd";
+// Most of a control's install, so that most kills land in it whatever the
+// few milliseconds a child's start varies by under Wine; still short against
+// the start of a process, which is most of a storm's time.
+constexpr DWORD kPauseMs = 20;
 
-// The control's replace: write and flush a new file, remove the old one,
-// wait, rename the new one in. Killed during the wait, it leaves no data file.
-bool RemoveThenRename(const std::u16string& target) {
-    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
-    if (!payload.ok()) return false;
-    const std::wstring to(target.begin(), target.end());
-    const std::wstring temp = to + L".control";
-    const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     DWORD written = 0;
-    const bool whole =
-        WriteFile(file, payload.value().data, static_cast<DWORD>(payload.value().size), &written, nullptr) &&
-        written == payload.value().size && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !whole) return false;
-    constexpr DWORD kPauseMs = 5;
-    DeleteFileW(to.c_str());
-    Sleep(kPauseMs);
-    return MoveFileExW(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
-// The control's install: the same registry reads and version record as the
-// program's, around the unsafe replace.
-bool ControlInstall() {
+// A new file holding `data`, flushed and closed.
+bool WriteNewFile(const std::wstring& path, const resources::Bytes& data) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = WriteAll(file, data.data, data.size) && FlushFileBuffers(file);
+    return CloseHandle(file) && written;
+}
+
+bool RenameOver(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool RecordVersion() { return registry::WriteStringValue(kQd, u"VerTOL", u"" EXPECTED_DATA_VERSION).ok(); }
+
+bool RemoveFirst(const std::wstring& target, const resources::Bytes& payload) {
+    const std::wstring temp = target + L".control";
+    if (!WriteNewFile(temp, payload) || !DeleteFileW(target.c_str())) return false;
+    Sleep(kPauseMs);
+    return RenameOver(temp, target) && RecordVersion();
+}
+
+bool InPlace(const std::wstring& target, const resources::Bytes& payload) {
+    const HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const std::size_t half = payload.size / 2;
+    bool written = WriteAll(file, payload.data, half);
+    if (written) Sleep(kPauseMs);
+    written = written && WriteAll(file, payload.data + half, payload.size - half) && SetEndOfFile(file);
+    return CloseHandle(file) && written && RecordVersion();
+}
+
+bool VersionFirst(const std::wstring& target, const resources::Bytes& payload) {
+    if (!RecordVersion()) return false;
+    Sleep(kPauseMs);
+    const std::wstring temp = target + L".control";
+    return WriteNewFile(temp, payload) && RenameOver(temp, target);
+}
+
+// The control's install: the program's registry reads and payload around
+// the unsafe replace; false for an unknown kind.
+bool ControlInstall(const std::wstring& kind) {
+    const auto payload = resources::LoadDataResource(101, u"CUSTOM");
     const auto folder = registry::ReadStringValue(kQd, u"PathTOL");
-    if (!folder.ok()) return false;
-    return RemoveThenRename(folder.value() + u"\\unit.xml") &&
-           registry::WriteStringValue(kQd, u"VerTOL", u"" EXPECTED_DATA_VERSION);
+    if (!payload.ok() || !folder.ok()) return false;
+    const std::wstring target = std::wstring(folder.value().begin(), folder.value().end()) + L"\\unit.xml";
+    if (kind == L"remove-first") return RemoveFirst(target, payload.value());
+    if (kind == L"in-place") return InPlace(target, payload.value());
+    if (kind == L"version-first") return VersionFirst(target, payload.value());
+    return false;
 }
 
 bool Signal(const wchar_t* name) {
@@ -69,12 +104,16 @@ bool Signal(const wchar_t* name) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) return 2;
-    const bool control = argc > 4 && std::wstring(argv[4]) == L"--control";
+    const std::wstring option = argc > 4 ? argv[4] : L"";
+    const std::wstring prefix = L"--control=";
+    const bool control = option.compare(0, prefix.size(), prefix) == 0;
+    if (argc > 4 && !control) return 2;
     HKEY scratch = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, argv[1], 0, KEY_ALL_ACCESS, &scratch) != ERROR_SUCCESS ||
         RegOverridePredefKey(HKEY_CURRENT_USER, scratch) != ERROR_SUCCESS || !Signal(argv[2]))
         return 2;
-    const bool installed = control ? ControlInstall() : app::UpdateRun() == app::UpdateOutcome::Installed;
+    const bool installed =
+        control ? ControlInstall(option.substr(prefix.size())) : app::UpdateRun() == app::UpdateOutcome::Installed;
     Signal(argv[3]);
     return installed ? 0 : 1;
 }
