@@ -134,7 +134,15 @@ Result<Parsed> Parse(const std::u16string& path) {
         for (std::size_t i = 2; i < parts.size(); ++i) rest += (i > 2 ? u"\\" : u"") + parts[i];
     } else if (text.size() >= 2 && IsLetter(text[0]) && text[1] == u':') {
         parsed.root = Folded(text.substr(0, 2));
-        rest = text.substr(2);  // "X:rest" is taken from the drive's root
+        rest = text.substr(2);
+        // "X:rest" is relative to the current folder when that is on drive X
+        // (and to the drive's root otherwise, which has no current folder here).
+        if (!verbatim && (rest.empty() || !IsSeparator(rest[0])) &&
+            Folded(F().currentFolder.substr(0, 2)) == parsed.root) {
+            const Result<Parsed> current = Parse(F().currentFolder);
+            if (!current.ok()) return current;
+            parsed = current.value();
+        }
     } else if (!text.empty() && IsSeparator(text[0])) {
         parsed.root = Folded(F().currentFolder.substr(0, 2));
         rest = text;

@@ -149,6 +149,8 @@ const StoreCase kStoreCases[] = {
      u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\PROGRAM FILES (X86)\\Tolvar\\unit.xml"},
     {"DirectlyInTheFolder", u"C:\\ProgramData\\unit.xml",
      u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\ProgramData\\unit.xml"},
+    {"BelowAFolderNamedWithASeparator", u"C:\\Windows\\Tolvar\\unit.xml",
+     u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Windows\\Tolvar\\unit.xml"},
     {"NotAFolderBoundary", u"C:\\Program Files2\\Tolvar\\unit.xml", u""},
     {"AnotherDrive", u"D:\\Program Files\\Tolvar\\unit.xml", u""},
     {"Elsewhere", u"C:\\Tolvar\\unit.xml", u""},

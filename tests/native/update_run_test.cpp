@@ -105,6 +105,17 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"MalformedFolder", "C:\\A*p", "7.0.7", nullptr, 0, UpdateOutcome::Failed, "7.0.7"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// "C:\" is the drive's root, not the current folder of drive C.
+TEST_F(FakePlatformTest, ADriveRootIsTheRootWhateverTheCurrentFolder) {
+    fake::AddFolder(u"C:\\App");
+    fake::SetCurrentFolder(u"C:\\App");
+    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\");
+    fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
+    fake::PutFile(u"C:\\unit.xml", kOld);
+    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::Installed);
+    EXPECT_EQ(fake::FileBytes(u"C:\\unit.xml"), matrix::Payload());
+}
+
 TEST_F(FakePlatformTest, FolderIsADirectoryNamedLikeTheDataFile) {
     fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\App");
     fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
