@@ -77,19 +77,35 @@ bool SameText(const std::u16string& a, const std::u16string& b) {
            CSTR_EQUAL;
 }
 
+// The name the object manager gives the object of `handle`
+// ("\Device\HarddiskVolume3\Tolvar\unit.xml"), however long.
+Result<std::u16string> ObjectNameOf(HANDLE handle) {
+    std::vector<unsigned char> buffer(1024);
+    for (;;) {
+        ULONG needed = 0;
+        const NTSTATUS status =
+            NtQueryObject(handle, ObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (NT_SUCCESS(status)) break;
+        if (needed <= buffer.size()) return Failed(Step::FindDataFile, status);
+        buffer.resize(needed);
+    }
+    const UNICODE_STRING& name = reinterpret_cast<const OBJECT_NAME_INFORMATION*>(buffer.data())->Name;
+    return std::u16string(reinterpret_cast<const char16_t*>(name.Buffer), name.Length / sizeof(wchar_t));
+}
+
 // Whether the file opened as `name` in `folder` is that name's own file and
 // not one it leads to. A link opened as itself shows as a reparse point; a
 // file system that resolves links regardless (Wine) shows the file it led
-// to under another path.
+// to under another name.
 Result<bool> ReachedThroughLink(HANDLE folder, HANDLE file, const std::u16string& name, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    const Result<std::u16string> folderPath = FinalPathOf(folder, Step::FindDataFile);
-    if (!folderPath.ok()) return folderPath.error();
-    const Result<std::u16string> filePath = FinalPathOf(file, Step::FindDataFile);
-    if (!filePath.ok()) return filePath.error();
-    std::u16string expected = folderPath.value();
+    const Result<std::u16string> folderName = ObjectNameOf(folder);
+    if (!folderName.ok()) return folderName.error();
+    const Result<std::u16string> fileName = ObjectNameOf(file);
+    if (!fileName.ok()) return fileName.error();
+    std::u16string expected = folderName.value();
     if (expected.empty() || expected.back() != u'\\') expected += u'\\';
-    return !SameText(filePath.value(), expected + name);
+    return !SameText(fileName.value(), expected + name);
 }
 
 // Every folder from the drive root of `path` ("X:\...") down, each opened
@@ -355,7 +371,8 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return Failed(Step::Write);
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return Failed(Step::Write);
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return Failed(Step::Write);
     if (written != bytes.size()) return Error(Step::Write, ERROR_DISK_FULL);
     return Ok();
 }
