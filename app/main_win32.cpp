@@ -18,6 +18,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return static_cast<int>(*code);
     const app::Switches switches = app::ParseSwitches(commandLine);
     if (switches.quiet) return static_cast<int>(app::RunQuietly(switches));
-    app::LogRunsTo(&switches.logFile);  // other arguments are ignored, as they always were
+    app::LogRunsTo(&switches.logFile);  // without /quiet, other arguments are ignored
     return app::RunForm1(instance, showCommand);
 }

@@ -4,9 +4,9 @@
 // The process starts in UpdateEntry, not in the C runtime's start-up, which
 // the programs are linked without (-nostartfiles). That start-up serves what
 // this program never has: threads with thread-local data, data imported from
-// DLLs by address, floating-point traps, atexit and static constructors; with
-// what it pulls in, it was over a quarter of the exe less its resources. Its
-// one duty left, calling wWinMain with the usual arguments, is done here.
+// DLLs by address, floating-point traps, atexit and static constructors, and
+// it would bring their code and sections into the exe. The one duty of it
+// this program needs, calling wWinMain with the usual arguments, is done below.
 // With no start-up to run them, the program must have no static constructors
 // or destructors: the link map test (bench/link_map_test.py) fails on any.
 //

@@ -56,7 +56,7 @@ bool MeansAbsent(std::uint32_t error) {
 // Opens the folder of `path` once, following links (users move installations
 // that way), and tells whether an ordinary file of that name is in it: plain,
 // read-only or archive. Hidden and system files, folders and links do not
-// count. A path the system rejects raises.
+// count. A path the system rejects fails.
 Result<bool> FindFile(const std::u16string& path, platform::UniqueFile& folder) {
     const Status opened = platform::OpenFolder(FolderOf(path), platform::Links::Follow, folder);
     if (!opened.ok()) {
@@ -80,8 +80,8 @@ Status CheckPayload(const platform::UniqueFile& folder, const std::u16string& na
 }
 
 // Writes the payload over the data file in the folder the run holds. When the
-// folder or the file refuses this user the right to write, an elevated copy
-// of the program does it once the user consents, on the folder's own path;
+// folder or the file denies this process access, an elevated copy of the
+// program does it once the user consents, on the folder's own path;
 // the run then checks the file itself. A file another program holds refuses
 // everyone alike, and a prompt would not help there; nor on a network share,
 // where elevation changes nothing the server sees and a prompt would hand an
@@ -126,7 +126,7 @@ Status Finish(UpdateReport& report, UpdateOutcome outcome) {
     return platform::Ok();
 }
 
-// The run without the box. Every raised error comes back as the Status;
+// The run without the box. An error from any step comes back as the Status;
 // otherwise the report holds the outcome.
 Status Decide(UpdateReport& report, Prompting prompting) {
     const Result<std::u16string> windowTitle = resources::LoadStringResource(IDS_TARGET_WINDOW_TITLE);

@@ -30,7 +30,7 @@ endif()
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Os -ffunction-sections -fdata-sections)
 # On 32-bit Windows the unwind tables serve only libgcc's unwinder, that is
 # C++ exceptions, which the product never throws (structured exceptions walk
-# a chain on the stack instead): some 5 KB saved. 64-bit Windows unwinds
+# a chain on the stack instead), so they are left out. 64-bit Windows unwinds
 # every exception with these tables, so there they stay.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   list(APPEND UPDATE_PRODUCT_FLAGS -fno-asynchronous-unwind-tables)

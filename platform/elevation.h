@@ -1,5 +1,5 @@
-// Asking Windows for the right to write where the user may not: whether this
-// process already has it, and running a second copy of this program with it.
+// Elevation on demand: whether this process is elevated, and running an
+// elevated copy of this program for what the user's own process is refused.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,9 @@ struct ElevatedCopy {
                          // (kErrorCancelled when the user declined the prompt)
 };
 
-// Starts this program's own file again with the right to write ("runas"),
-// with `parameters` as its command line after the program name, and waits
-// for it to end. The consent prompt belongs to the prompt owner (below).
+// Starts this program's own file again as an elevated process (the "runas"
+// verb), with `parameters` as its command line after the program name, and
+// waits for it to end. The consent prompt belongs to the prompt owner (below).
 ElevatedCopy RunElevatedCopy(const std::u16string& parameters);
 
 // Where Windows offers it (Windows 11, late Windows 10), refuses this process

@@ -33,9 +33,11 @@ Status ReplaceFileDurably(const UniqueFile& folder, const std::u16string& name, 
 // ERROR_REPARSE_POINT_ENCOUNTERED when the name is a link.
 Status VerifyFile(const UniqueFile& folder, const std::u16string& name, const unsigned char* data, std::size_t size);
 
-// Whether a failure of the replace is the folder or the file refusing this
-// process the right to write, which an elevated copy of the program may have
-// (a file another program holds is refused the same way to everyone).
+// Whether a failure of the replace is the folder or the file denying this
+// process access (ERROR_ACCESS_DENIED at the temporary file's creation or at
+// the rename), which an elevated copy of the program may be granted. A file
+// another program holds is busy, not denied, and fails the same way for
+// every process.
 bool NeedsRights(const Error& error);
 
 // The temporary name the replace tries `attempt`-th (from 1) for `name` in a

@@ -5,7 +5,8 @@
 // later step anywhere else.
 //
 // Every call reports failure as the Windows error code of the call that
-// failed (the Step is the caller's to name).
+// failed, with the step of the update it serves: FindDataFile for opening and
+// examining, CreateTemporary, Write, Flush, CopyAttributes, Rename, Verify.
 #pragma once
 
 #include <cstddef>

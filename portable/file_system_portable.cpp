@@ -625,7 +625,7 @@ Status ApplyFacts(const UniqueFile& file, const FileFacts& facts) {
 
 // Renaming is done through the file's own handle, which holds DELETE from its
 // creation whatever DACL the file has been given since. Replacing another
-// file takes the right to remove that one, and no one may hold it open.
+// file needs DELETE on that one, and no one may hold it open.
 Status RenameInto(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name) {
     if (const auto fault = fake::Starting(FileOp::Rename)) return Error(Step::Rename, fault->error);
     const fake::Handle* open = fake::HandleOf(file.get());

@@ -48,12 +48,13 @@ void SetLocked(const std::u16string& path, bool locked);  // held open by anothe
 bool MoveEntry(const std::u16string& from, const std::u16string& to);
 void RemoveFolder(const std::u16string& path);  // with everything in it, even when held
 void ChangeBytes(const std::u16string& path);   // another program altering a file in place
-// A DACL; "deny-replace" in it refuses this user the right to replace or
-// remove the file, "deny-replace-always" refuses an elevated process too.
+// A DACL; "deny-replace" in it denies this user DELETE on the file, so it
+// cannot be replaced or removed; "deny-replace-always" denies an elevated
+// process too.
 void SetDacl(const std::u16string& path, const std::u16string& dacl);
-// Creating files in `folder` (not below it) is denied access, as to a user
-// without the right to write there; an elevated process is let through
-// unless `evenElevated`.
+// Creating files in `folder` (not below it) is denied access, as Program
+// Files denies a process that is not elevated; an elevated process is let
+// through unless `evenElevated`.
 void RefuseNewFilesIn(const std::u16string& folder, bool evenElevated = false);
 
 // --- faults ----------------------------------------------------------------------

@@ -1,6 +1,5 @@
-// Test controls of the message box and window lookup stand-ins
-// (message_box_portable.cpp, window_lookup_portable.cpp). Nothing here is
-// part of the product.
+// Test controls of the message box and window lookup stand-ins (both in
+// message_box_portable.cpp). Nothing here is part of the product.
 #pragma once
 
 #include <string>

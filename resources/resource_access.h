@@ -13,11 +13,13 @@ struct Bytes {
     std::size_t size;
 };
 
-// String `id`; raises ResourceNotFound when the program carries no such string.
+// String `id`; fails at Step::LoadResource (ERROR_RESOURCE_NAME_NOT_FOUND, or
+// the loader's own error) when the program carries no such string.
 platform::Result<std::u16string> LoadStringResource(unsigned id);
 
 // The bytes of resource `id` of the named type, exactly as carried; they stay
-// valid for the life of the program. Raises ResourceNotFound when absent.
+// valid for the life of the program. Fails as LoadStringResource does when
+// the resource is absent.
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName);
 
 }  // namespace resources

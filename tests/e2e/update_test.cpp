@@ -361,9 +361,9 @@ std::wstring Environment(const wchar_t* name) {
     return length > 0 && length < MAX_PATH ? value : L"";
 }
 
-// The copy that replaces the data file with the right to write, started
-// directly: any argument but an absolute path to an ordinary, writable file
-// named unit.xml ends the program with ERROR_INVALID_PARAMETER, touching nothing.
+// The elevated copy that replaces the data file, started directly: any
+// argument but an absolute path to an ordinary, writable file named unit.xml
+// ends the program with ERROR_INVALID_PARAMETER, touching nothing.
 TEST(ElevatedCopyTest, StartedDirectlyChecksItsArgument) {
     const std::wstring root = GetOptions().scratch + L"\\ElevatedCopy";
     const std::wstring data = root + L"\\Tolvar\\unit.xml";
@@ -655,8 +655,8 @@ private:
 
 // An installation folder this user cannot write (made so by run-e2e-refused
 // on the Unix side), and UpDate.exe started with the limited token of an
-// administrator who has not elevated: the run asks for a copy with the right
-// to write, that copy is refused the same way, and the run says 更新失败.
+// administrator who has not elevated: the run asks for an elevated copy,
+// that copy is refused the same way, and the run says 更新失败.
 TEST(RefusedFolderTest, AsksForACopyAndFailsWhenThatIsRefusedToo) {
     const std::wstring folder = GetOptions().refusedInstall;
     if (folder.empty()) GTEST_SKIP() << "run by run-e2e-refused, as a user who cannot write the folder";

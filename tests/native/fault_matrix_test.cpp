@@ -218,7 +218,7 @@ TEST_P(KilledRunTest, LeavesAWholeFileForTheNextRun) {
 INSTANTIATE_TEST_SUITE_P(Points, KilledRunTest, ::testing::ValuesIn(kKillPoints),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- Tolvar under Program Files: the right to write, and the VirtualStore ------
+// --- Tolvar under Program Files: elevation, and the VirtualStore --------------
 
 const char16_t kProtected[] = u"C:\\Program Files (x86)\\Tolvar";
 const char16_t kProtectedData[] = u"C:\\Program Files (x86)\\Tolvar\\unit.xml";

@@ -1,5 +1,5 @@
-// The copy started with the right to write (its command line and the paths
-// it accepts) and where the VirtualStore keeps a legacy program's copy.
+// The elevated copy (its command line and the paths it accepts) and where
+// the VirtualStore keeps a legacy program's copy.
 #include "app/elevated_replace.h"
 #include "app/virtual_store.h"
 #include "platform/system_error.h"
