@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""Shows that each check of check_exe.py can fail: runs them on a program
-linked with every mitigation switched off, importing version.dll, loading a
-DLL by name, without a manifest, with a link time stamp, and expects exactly
-these checks to fail.
+"""Shows that each check of check_exe.py can fail: runs them on programs
+made to fail them and expects exactly the named checks to fail on each.
 
-  check_exe_test.py unsafe_program.exe OBJDUMP
+- unsafe_program.exe: linked with every mitigation switched off and a link
+  time stamp, without a manifest; it imports version.dll and LoadLibraryW,
+  and names version.dll;
+- x86_64_program.exe: an x86-64 image, right in every other respect.
+
+  check_exe_test.py unsafe_program.exe x86_64_program.exe
 """
 import pathlib
 import sys
@@ -12,11 +15,11 @@ import sys
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import check_exe  # noqa: E402
 
-EXPECTED_FAILURES = {
+UNSAFE_EXE_FAILURES = {
     "GUI subsystem",
     "DllCharacteristics has DYNAMIC_BASE",
     "DllCharacteristics has NX_COMPAT",
-    "DllCharacteristics has TERMINAL_SERVICE_AWARE",
+    "DllCharacteristics has TERMINAL_SERVER_AWARE",
     "relocation table present (ASLR can move the image)",
     "imports only Known DLLs",
     "names no other DLL (no delay load, no LoadLibrary of one)",
@@ -26,15 +29,24 @@ EXPECTED_FAILURES = {
 }
 
 
-def main():
-    exe, objdump = sys.argv[1:3]
-    results, _ = check_exe.checks(exe, check_exe.objdump(objdump, "-p", exe), check_exe.objdump(objdump, "-f", exe),
-                                  expected_timestamp=1)
+def expect(name, results, expected):
+    """Prints how each check came out against `expected`; True when exactly those failed."""
     failed = {what for what, passed, _ in results if not passed}
-    for what in sorted(EXPECTED_FAILURES | failed):
-        print(f"{'ok  ' if (what in failed) == (what in EXPECTED_FAILURES) else 'FAIL'} "
+    print(f"== {name}")
+    for what in sorted(expected | failed | {what for what, _, _ in results}):
+        print(f"{'ok  ' if (what in failed) == (what in expected) else 'FAIL'} "
               f"{'fails' if what in failed else 'passes'}: {what}")
-    if failed != EXPECTED_FAILURES:
+    return failed == expected
+
+
+def main():
+    unsafe, x86_64 = sys.argv[1:3]
+    outcomes = [
+        expect("unsafe_program: exe checks", check_exe.checks(unsafe, expected_timestamp=1)[0], UNSAFE_EXE_FAILURES),
+        expect("x86-64 image: exe checks", check_exe.checks(x86_64, expected_timestamp=0)[0],
+               {"machine is i386, a 32-bit image"}),
+    ]
+    if not all(outcomes):
         sys.exit(1)
 
 

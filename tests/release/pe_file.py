@@ -1,6 +1,6 @@
 """A Windows program file read with pefile (Debian's python3-pefile, which
-only Debian's own /usr/bin/python3 sees): its headers, sections, resources
-and string tables, for the release checks and bench/exe-size."""
+only Debian's own /usr/bin/python3 sees): its headers, sections, resources,
+imports and string tables, for the release checks and bench/exe-size."""
 from dataclasses import dataclass
 
 import pefile
@@ -22,6 +22,21 @@ def load(path):
     pe = pefile.PE(str(path), fast_load=True)
     pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
     return pe
+
+
+def imports(pe):
+    """{DLL name in lower case: [function name or "#ordinal", ...]} of the import table."""
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    return {entry.dll.decode("ascii", "replace").lower():
+            [f.name.decode("ascii", "replace") if f.name else f"#{f.ordinal}" for f in entry.imports]
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+
+
+def directory_size(pe, name):
+    """The size of the data directory IMAGE_DIRECTORY_ENTRY_<name>; 0 when the header has none."""
+    directories = pe.OPTIONAL_HEADER.DATA_DIRECTORY
+    index = pefile.DIRECTORY_ENTRY[f"IMAGE_DIRECTORY_ENTRY_{name}"]
+    return directories[index].Size if index < len(directories) else 0
 
 
 def section_name(section):
