@@ -63,15 +63,18 @@ add_library(update_platform STATIC
   platform/known_folders_win32.cpp
   platform/session_win32.cpp
   platform/system_error_win32.cpp
+  platform/system_library_win32.cpp
   platform/window_lookup_win32.cpp
   registry/registry_api_win32.cpp
   resources/resource_access_win32.cpp)
 target_include_directories(update_platform PUBLIC "${PROJECT_SOURCE_DIR}" "${UPDATE_GENERATED_DIR}")
 update_product_code(update_platform)
-# shell32: ShellExecuteExW and SHGetKnownFolderPath; ole32: CoTaskMemFree;
 # ntdll: NtCreateFile and NtSetInformationFile, for files opened and renamed
-# relative to a folder's handle.
-target_link_libraries(update_platform PUBLIC shell32 ole32 ntdll)
+# relative to a folder's handle. shell32 (ShellExecuteExW,
+# SHGetKnownFolderPath) and ole32 (CoTaskMemFree) are not linked: only an
+# install that needs them loads them, from the system folder
+# (platform/system_library_win32.h).
+target_link_libraries(update_platform PUBLIC ntdll)
 
 add_library(update_message_box STATIC platform/message_box_win32.cpp)
 target_include_directories(update_message_box PUBLIC "${PROJECT_SOURCE_DIR}")

@@ -5,6 +5,7 @@
 
 #include "platform/system_error.h"
 #include "platform/handles_win32.h"
+#include "platform/system_library_win32.h"
 
 namespace platform {
 namespace {
@@ -60,6 +61,8 @@ bool ProcessIsElevated() {
 ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
     const std::u16string self = OwnPath();
     if (self.empty()) return {false, LastSystemError()};
+    const auto shellExecute = FindSystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
+    if (!shellExecute.call) return {false, shellExecute.error};
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // NOASYNC: this thread has no later chance to finish the launch.
@@ -70,7 +73,7 @@ ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
     info.lpFile = reinterpret_cast<const wchar_t*>(self.c_str());
     info.lpParameters = reinterpret_cast<const wchar_t*>(parameters.c_str());
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&info)) {
+    if (!shellExecute.call(&info)) {
         const DWORD error = GetLastError();
         return {false, error != ERROR_SUCCESS ? error : kErrorGenFailure};
     }

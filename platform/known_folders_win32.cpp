@@ -5,16 +5,21 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "platform/system_library_win32.h"
+
 namespace platform {
 namespace {
 
 // The folder's path, or empty when the system names none (FOLDERID_ProgramFilesX86
 // on 32-bit Windows; FOLDERID_ProgramFilesX64 to every 32-bit program).
 std::u16string KnownFolder(REFKNOWNFOLDERID id) {
+    const auto getPath = FindSystemFunction<decltype(&SHGetKnownFolderPath)>(L"shell32.dll", "SHGetKnownFolderPath");
+    const auto freeMemory = FindSystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
+    if (!getPath.call || !freeMemory.call) return std::u16string();
     PWSTR path = nullptr;
     std::u16string text;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
-    CoTaskMemFree(path);  // allocated even when the call fails
+    if (SUCCEEDED(getPath.call(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
+    freeMemory.call(path);  // allocated even when the call fails
     while (text.size() > 3 && text.back() == u'\\') text.pop_back();
     return text;
 }

@@ -21,20 +21,24 @@ import pefile
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import pe_file  # noqa: E402
 
-# The DLLs the program may import: Known DLLs of Windows 7 to 11, which the
-# loader maps from the system folder whatever the search order. Any other
-# import (version, uxtheme, dwmapi, comctl32, ...) would be looked for in the
-# exe's own folder first, before the program's first instruction runs, where
-# no hardening can help.
+# The only DLLs the program may import or name: Known DLLs of Windows 7 to
+# 11, which the loader maps from the system folder whatever lies beside the
+# exe, and ntdll, which every process has mapped from there before its first
+# instruction. Any other (version, uxtheme, dwmapi, comctl32, ...) would be
+# looked for in the exe's own folder first: as an import before the
+# program's first instruction, where no hardening can help.
 KNOWN_DLLS = {
-    "advapi32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
-    "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll",
-    "user32.dll", "ws2_32.dll",
+    "advapi32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll", "ntdll.dll",
+    "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll",
+    "shlwapi.dll", "user32.dll", "ws2_32.dll",
 }
-# Functions that load a DLL by the name given.
-SEARCHING_LOADERS = {"LoadLibraryA", "LoadLibraryW", "LoadLibraryExA", "LoadLibraryExW", "LoadPackagedLibrary"}
+# Functions that load a DLL by name through the search order that starts in
+# the exe's folder. LoadLibraryExW is not among them: it is told to look in
+# the system folder alone (LOAD_LIBRARY_SEARCH_SYSTEM32, or the DLL's full
+# path), which the planting test (check-planting) proves at run time.
+SEARCHING_LOADERS = {"LoadLibraryA", "LoadLibraryW", "LoadLibraryExA", "LoadPackagedLibrary"}
 # A DLL name as text, in ANSI or UTF-16: how a delay-loaded DLL (GNU ld leaves
-# the delay-import directory empty) or a LoadLibrary argument shows in the file.
+# the delay-import directory empty) or a LoadLibraryExW argument shows in the file.
 DLL_NAME = re.compile(rb"[A-Za-z0-9_.-]+\.dll|(?:[A-Za-z0-9_.-]\0)+\.\0d\0l\0l\0", re.I)
 REQUIRED_DLL_CHARACTERISTICS = ("DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE")
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
@@ -42,8 +46,8 @@ ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
 def named_dlls(pe):
     """The DLL names written anywhere in the code and data (not the resources).
-    The bytes before a name can read as its first characters (an ANSI string
-    ending in "e" right before L"ole32.dll" gives "eole32.dll"), so a name
+    The bytes before a name can read as its first characters (an ANSI
+    "CoTaskMemFree" right before L"ole32.dll" gives "eole32.dll"), so a name
     that ends in a Known DLL's name counts as that DLL."""
     names = set()
     for section in pe.sections:
@@ -89,9 +93,9 @@ def checks(exe, expected_timestamp):
         ("relocation table present (ASLR can move the image)", bool(relocations) and not stripped,
          f"size {relocations}{', relocations stripped' if stripped else ''}"),
         ("imports only Known DLLs", bool(table) and not foreign, f"not allowed: {', '.join(foreign)}"),
-        ("names no other DLL (no delay load, no LoadLibrary of one)",
+        ("names no other DLL (no delay load, no LoadLibraryExW of one)",
          pe_file.directory_size(pe, "DELAY_IMPORT") == 0 and not named, ", ".join(named)),
-        ("imports no function that loads a DLL by name", not loaders, ", ".join(loaders)),
+        ("loads DLLs only with LoadLibraryExW, never through the search order", not loaders, ", ".join(loaders)),
         ("manifest asks for asInvoker without uiAccess", level == ("asInvoker", "false"), f"found {level}"),
         ("link time stamp is SOURCE_DATE_EPOCH (0 without one)", header.TimeDateStamp == expected_timestamp,
          f"found {header.TimeDateStamp}, expected {expected_timestamp}"),

@@ -22,8 +22,8 @@ UNSAFE_EXE_FAILURES = {
     "DllCharacteristics has TERMINAL_SERVER_AWARE",
     "relocation table present (ASLR can move the image)",
     "imports only Known DLLs",
-    "names no other DLL (no delay load, no LoadLibrary of one)",
-    "imports no function that loads a DLL by name",
+    "names no other DLL (no delay load, no LoadLibraryExW of one)",
+    "loads DLLs only with LoadLibraryExW, never through the search order",
     "manifest asks for asInvoker without uiAccess",
     "link time stamp is SOURCE_DATE_EPOCH (0 without one)",
 }
