@@ -4,8 +4,11 @@ add_compile_options(-Wall -Wextra -Werror -municode
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # Every program links its runtime statically: the exe needs no DLL that
 # Windows does not ship. ASLR, DEP and terminal-server awareness are asked
-# for explicitly, whatever the linker's defaults.
-add_link_options(-static -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+# for explicitly, whatever the linker's defaults. The subsystem version is
+# Windows 7's, the oldest the program runs on (_WIN32_WINNT above; the
+# release checks hold its imports to it).
+add_link_options(-static -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
+                 -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1)
 
 # The link time stamp, the one date a build would otherwise take from the
 # clock: SOURCE_DATE_EPOCH when it is set (the linker reads it from the

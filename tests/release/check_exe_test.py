@@ -1,18 +1,23 @@
 #!/usr/bin/python3
-"""Shows that each check of check_exe.py can fail: runs them on programs
-made to fail them and expects exactly the named checks to fail on each.
+"""Shows that each check of check_exe.py and check_api_floor.py can fail:
+runs them on files made to fail them and expects exactly the named checks
+to fail on each.
 
 - unsafe_program.exe: linked with every mitigation switched off and a link
-  time stamp, without a manifest; it imports version.dll and LoadLibraryW,
-  and names version.dll;
-- x86_64_program.exe: an x86-64 image, right in every other respect.
+  time stamp, asking for Windows 8's subsystem, without a manifest; it
+  imports version.dll, LoadLibraryW, a Windows 8 function and C runtime
+  functions the floor table lacks, and names version.dll;
+- x86_64_program.exe: an x86-64 image, right in every other respect;
+- the floor table with a row that names no Windows version.
 
-  check_exe_test.py unsafe_program.exe x86_64_program.exe
+  check_exe_test.py unsafe_program.exe x86_64_program.exe api_floor.tsv
 """
 import pathlib
 import sys
+import tempfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import check_api_floor  # noqa: E402
 import check_exe  # noqa: E402
 
 UNSAFE_EXE_FAILURES = {
@@ -27,6 +32,13 @@ UNSAFE_EXE_FAILURES = {
     "manifest asks for asInvoker without uiAccess",
     "link time stamp is SOURCE_DATE_EPOCH (0 without one)",
 }
+UNSAFE_FLOOR_FAILURES = {
+    "every imported function is in the table (one that is not is unverified)",
+    "no imported function needs a Windows later than 7 SP1",
+    "subsystem version is 6.1, Windows 7's",
+    "manifest's supportedOS list starts at Windows 7 and names each later version",
+}
+BAD_ROW = "FrobnicateW\tkernel32.dll\tsoon\thttps://learn.microsoft.com/frobnicate\n"
 
 
 def expect(name, results, expected):
@@ -40,12 +52,19 @@ def expect(name, results, expected):
 
 
 def main():
-    unsafe, x86_64 = sys.argv[1:3]
-    outcomes = [
-        expect("unsafe_program: exe checks", check_exe.checks(unsafe, expected_timestamp=1)[0], UNSAFE_EXE_FAILURES),
-        expect("x86-64 image: exe checks", check_exe.checks(x86_64, expected_timestamp=0)[0],
-               {"machine is i386, a 32-bit image"}),
-    ]
+    unsafe, x86_64, table = sys.argv[1:4]
+    with tempfile.TemporaryDirectory() as scratch:
+        broken = pathlib.Path(scratch) / "api_floor.tsv"
+        broken.write_text(pathlib.Path(table).read_text(encoding="utf-8") + BAD_ROW, encoding="utf-8")
+        outcomes = [
+            expect("unsafe_program: exe checks", check_exe.checks(unsafe, expected_timestamp=1)[0],
+                   UNSAFE_EXE_FAILURES),
+            expect("unsafe_program: floor checks", check_api_floor.checks(unsafe, table), UNSAFE_FLOOR_FAILURES),
+            expect("x86-64 image: exe checks", check_exe.checks(x86_64, expected_timestamp=0)[0],
+                   {"machine is i386, a 32-bit image"}),
+            expect("a table row naming no Windows", check_api_floor.checks(unsafe, broken),
+                   UNSAFE_FLOOR_FAILURES | {"every row of the table names a Windows version and a Microsoft page"}),
+        ]
     if not all(outcomes):
         sys.exit(1)
 

@@ -49,11 +49,13 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("imports looked for: %ls\n", argv[1]);
     for (int i = 3; i < argc; ++i) {
         const HMODULE module = platform::LoadSystemLibrary(argv[i], imports);
-        Check(module && FromSystemFolder(module), "loaded from the system folder", argv[i], module ? 0 : GetLastError());
+        const DWORD error = module ? 0 : GetLastError();
+        Check(module && FromSystemFolder(module), "loaded from the system folder", argv[i], error);
     }
     const HMODULE beside = platform::LoadSystemLibrary(argv[2], imports);
     const DWORD besideError = GetLastError();
-    Check(!beside && besideError == ERROR_MOD_NOT_FOUND, "a DLL only beside the exe is not found", argv[2], besideError);
+    Check(!beside && besideError == ERROR_MOD_NOT_FOUND, "a DLL only beside the exe is not found", argv[2],
+          besideError);
 
     const auto missing = platform::FindSystemFunction<FARPROC>(L"shell32.dll", "NoSuchFunctionInShell32");
     Check(!missing.call && missing.error == ERROR_PROC_NOT_FOUND, "a function shell32 lacks is not found, with why",

@@ -1,10 +1,15 @@
-/* A program with everything check_exe.py rejects, built with the linker
-   options that switch the mitigations off: the release tests run the check on
-   it to show that each of its checks can fail. */
+/* A program with everything check_exe.py and check_api_floor.py reject,
+   built with the linker options that switch the mitigations off and ask
+   for Windows 8: the release tests run the checks on it to show that each
+   of them can fail. */
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0602 /* declares Windows 8's GetSystemTimePreciseAsFileTime */
 #include <windows.h>
 
 int main(void) {
     DWORD handle = 0;
+    FILETIME now;
     HMODULE planted = LoadLibraryW(L"version.dll");
-    return (int)GetFileVersionInfoSizeW(L"unsafe_program.exe", &handle) + (planted != NULL);
+    GetSystemTimePreciseAsFileTime(&now);
+    return (int)GetFileVersionInfoSizeW(L"unsafe_program.exe", &handle) + (planted != NULL) + (int)now.dwLowDateTime;
 }
