@@ -107,8 +107,11 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
 // is one, so that copy is replaced too. It lies in the user's own profile:
 // no right to ask for.
 Status InstallVirtualStoreCopy(const std::u16string& dataFile) {
-    const std::u16string copy =
-        VirtualStoreCopyPath(dataFile, platform::VirtualizedFolders(), platform::LocalAppDataFolder());
+    const Result<std::vector<std::u16string>> virtualized = platform::VirtualizedFolders();
+    if (!virtualized.ok()) return virtualized.error();
+    const Result<std::u16string> localAppData = platform::LocalAppDataFolder();
+    if (!localAppData.ok()) return localAppData.error();
+    const std::u16string copy = VirtualStoreCopyPath(dataFile, virtualized.value(), localAppData.value());
     if (copy.empty()) return platform::Ok();
     platform::UniqueFile folder;
     const Result<bool> present = FindFile(copy, folder);

@@ -1,8 +1,13 @@
-// Folders the system names for this user.
+// Folders the system names for this user. A look-up that cannot be made at
+// all (the system's shell DLLs do not load) fails the VirtualStore step with
+// the loader's error: a folder that may be there is never taken for one the
+// system does not name.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "platform/result.h"
 
 namespace platform {
 
@@ -10,10 +15,10 @@ namespace platform {
 // for programs without a manifest: the Program Files folders, the Windows
 // folder and ProgramData, as full paths without a trailing "\". Only those
 // the system names on this machine.
-std::vector<std::u16string> VirtualizedFolders();
+Result<std::vector<std::u16string>> VirtualizedFolders();
 
 // The user's local application data folder (%LOCALAPPDATA%); empty when the
 // system names none.
-std::u16string LocalAppDataFolder();
+Result<std::u16string> LocalAppDataFolder();
 
 }  // namespace platform

@@ -11,11 +11,13 @@ namespace platform {
 namespace {
 
 // The folder's path, or empty when the system names none (FOLDERID_ProgramFilesX86
-// on 32-bit Windows; FOLDERID_ProgramFilesX64 to every 32-bit program).
-std::u16string KnownFolder(REFKNOWNFOLDERID id) {
+// on 32-bit Windows; FOLDERID_ProgramFilesX64 to every 32-bit program). Fails
+// with the loader's error when shell32 or ole32 cannot be loaded.
+Result<std::u16string> KnownFolder(REFKNOWNFOLDERID id) {
     const auto getPath = FindSystemFunction<decltype(&SHGetKnownFolderPath)>(L"shell32.dll", "SHGetKnownFolderPath");
+    if (!getPath.call) return Error(Step::VirtualStore, getPath.error);
     const auto freeMemory = FindSystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
-    if (!getPath.call || !freeMemory.call) return std::u16string();
+    if (!freeMemory.call) return Error(Step::VirtualStore, freeMemory.error);
     PWSTR path = nullptr;
     std::u16string text;
     if (SUCCEEDED(getPath.call(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
@@ -37,15 +39,16 @@ std::u16string ProgramFiles64() {
 
 }  // namespace
 
-std::vector<std::u16string> VirtualizedFolders() {
+Result<std::vector<std::u16string>> VirtualizedFolders() {
     std::vector<std::u16string> folders;
     // A 32-bit program is told "Program Files (x86)" for FOLDERID_ProgramFiles
     // on 64-bit Windows, and nothing for FOLDERID_ProgramFilesX64.
     const KNOWNFOLDERID* const ids[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64,
                                         &FOLDERID_Windows, &FOLDERID_ProgramData};
     for (const KNOWNFOLDERID* id : ids) {
-        std::u16string folder = KnownFolder(*id);
-        if (!folder.empty()) folders.push_back(std::move(folder));
+        Result<std::u16string> folder = KnownFolder(*id);
+        if (!folder.ok()) return folder.error();
+        if (!folder.value().empty()) folders.push_back(std::move(folder).value());
     }
     // The 64-bit Program Files, which WOW64 tells a 32-bit program only here.
     std::u16string programFiles64 = ProgramFiles64();
@@ -53,6 +56,6 @@ std::vector<std::u16string> VirtualizedFolders() {
     return folders;
 }
 
-std::u16string LocalAppDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
+Result<std::u16string> LocalAppDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
 
 }  // namespace platform

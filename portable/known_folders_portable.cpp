@@ -9,6 +9,7 @@ struct Folders {
     std::vector<std::u16string> virtualized{u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Windows",
                                             u"C:\\ProgramData"};
     std::u16string localAppData = u"C:\\Users\\me\\AppData\\Local";
+    std::uint32_t error = 0;  // nonzero: the look-up fails with it
 };
 
 Folders& K() {
@@ -22,13 +23,20 @@ void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string loc
     K().virtualized = std::move(virtualized);
     K().localAppData = std::move(localAppData);
 }
+void FailKnownFolders(std::uint32_t error) { K().error = error; }
 void ResetKnownFolders() { K() = Folders{}; }
 
 }  // namespace fake
 
 namespace platform {
 
-std::vector<std::u16string> VirtualizedFolders() { return fake::K().virtualized; }
-std::u16string LocalAppDataFolder() { return fake::K().localAppData; }
+Result<std::vector<std::u16string>> VirtualizedFolders() {
+    if (fake::K().error != 0) return Error(Step::VirtualStore, fake::K().error);
+    return fake::K().virtualized;
+}
+Result<std::u16string> LocalAppDataFolder() {
+    if (fake::K().error != 0) return Error(Step::VirtualStore, fake::K().error);
+    return fake::K().localAppData;
+}
 
 }  // namespace platform

@@ -352,6 +352,13 @@ const ProgramFilesCase kProgramFilesCases[] = {
              FileOp::Examine, [] { fake::FailNext(FileOp::Examine, platform::kErrorAccessDenied); }, 2);
      },
      Outcome::Failed, 0, false},
+    // The shell's DLLs do not load: a copy may be there, so the run cannot say it installed.
+    {"KnownFoldersCannotBeLookedUp",
+     [] {
+         PutStoreCopy();
+         fake::FailKnownFolders(126);  // ERROR_MOD_NOT_FOUND
+     },
+     Outcome::Failed, 0, false},
     {"VirtualStoreCopyUnderThe64BitProgramFiles", [] { fake::PutFile(StoreCopyOf(kProgramFiles64), kOld); },
      Outcome::Installed, 0, true, "C:\\Program Files\\Tolvar", kProgramFiles64},
     {"VirtualStoreCopyThroughAShortName",

@@ -91,8 +91,9 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
 TEST(KnownFolders, IncludeThe64BitProgramFiles) {
     wchar_t programFiles64[MAX_PATH] = L"";
     ASSERT_NE(GetEnvironmentVariableW(L"ProgramW6432", programFiles64, MAX_PATH), 0u) << "not a 64-bit Windows";
-    const std::vector<std::u16string> folders = platform::VirtualizedFolders();
-    EXPECT_NE(std::find(folders.begin(), folders.end(), U16(programFiles64)), folders.end());
+    const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders();
+    ASSERT_TRUE(folders.ok()) << "the look-up failed with " << folders.error().code();
+    EXPECT_NE(std::find(folders.value().begin(), folders.value().end(), U16(programFiles64)), folders.value().end());
 }
 
 // --- SaveResourceToFile -----------------------------------------------------
