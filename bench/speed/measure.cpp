@@ -3,19 +3,25 @@
 // prints medians, ratios and the targets:
 //   start-up:        process created until its window is shown and it
 //                    waits for input (UpDate.exe and the baseline);
+//   working set at the window: the process's working set at that moment,
+//                    which is what starting up cost;
 //   click to box:    "开始更新" clicked, as soon as the window is up, until
 //                    the message box is visible (UpDate.exe installing, the
 //                    baseline showing its box only);
 //   launch to box:   process created until the result box is visible
 //                    (UpDate.exe with its click, the patcher by itself);
-//   peak working set of each, read while its box is open;
+//   peak working set of each, read while its box is open: start-up and
+//                    install together;
 //   the floor:       the durable write of the payload alone, in this process.
+// Builds of UpDate.exe made to try a change (--variant, any number) are
+// measured as UpDate.exe is, in the same turns, and reported against the
+// baseline and against UpDate.exe beside it.
 // Every install runs over a fresh installation and is checked afterwards: a
 // run that did not install is no measure of an install, and the benchmark
 // stops.
 //
 //   bench_measure --app=UpDate.exe --baseline=bench_baseline.exe --peer=patcher.exe
-//                 --payload=unit.xml [--runs=N]
+//                 --payload=unit.xml [--runs=N] [--variant=OTHER.exe ...]
 #include <windows.h>
 #include <psapi.h>
 
@@ -90,20 +96,25 @@ struct Sample {
     double startMs = 0;
     double clickMs = 0;
     double launchMs = 0;
+    double windowWorkingSetMiB = 0;
     double peakWorkingSetMiB = 0;
     std::string boxText;
 };
 
+std::optional<PROCESS_MEMORY_COUNTERS> MemoryOf(const e2e::App& app) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) return counters;
+    std::printf("GetProcessMemoryInfo failed: %lu\n", GetLastError());
+    return std::nullopt;
+}
+
 // Reads what the open `box` says and the process's peak working set, then
 // dismisses the box.
 bool ReadAndDismissBox(const e2e::App& app, HWND box, Sample& sample) {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) {
-        std::printf("GetProcessMemoryInfo failed: %lu\n", GetLastError());
-        return false;
-    }
-    sample.peakWorkingSetMiB = counters.PeakWorkingSetSize / 1048576.0;
+    const std::optional<PROCESS_MEMORY_COUNTERS> counters = MemoryOf(app);
+    if (!counters) return false;
+    sample.peakWorkingSetMiB = counters->PeakWorkingSetSize / 1048576.0;
     sample.boxText = e2e::WindowText(GetDlgItem(box, 0xFFFF));
     e2e::MessageBoxSeen seen;
     seen.window = box;
@@ -125,6 +136,9 @@ std::optional<Sample> RunWindowProgram(const std::wstring& exe, const std::wstri
     const HWND window = WaitForStartUp(app);
     const double shown = NowMs();
     sample.startMs = shown - started;
+    const std::optional<PROCESS_MEMORY_COUNTERS> atWindow = MemoryOf(app);
+    if (!atWindow) return std::nullopt;
+    sample.windowWorkingSetMiB = atWindow->WorkingSetSize / 1048576.0;
     // The button is there once the window is shown; a read of its caption
     // that the loaded machine let time out is tried again.
     const HWND button = window ? WaitForWindow([&] { return ChildButton(window, kStartCaption); }) : nullptr;
@@ -222,11 +236,12 @@ double Quantile(std::vector<double> values, double q) {
 double Median(const std::vector<double>& values) { return Quantile(values, 0.5); }
 
 struct Series {
-    std::vector<double> start, click, launch, workingSet;
+    std::vector<double> start, click, launch, windowWorkingSet, workingSet;
     void Add(const Sample& sample) {
         start.push_back(sample.startMs);
         click.push_back(sample.clickMs);
         launch.push_back(sample.launchMs);
+        windowWorkingSet.push_back(sample.windowWorkingSetMiB);
         workingSet.push_back(sample.peakWorkingSetMiB);
     }
 };
@@ -259,37 +274,59 @@ void Print(const Row& row) {
 
 const char* Verdict(bool met) { return met ? "pass" : "MISS"; }
 
+// Each run's figure over the run beside it in the same turn: the machine's
+// load drifts, and this shows how much of a ratio of medians is that drift.
+std::vector<double> Paired(const std::vector<double>& runs, const std::vector<double>& beside) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < runs.size(); ++i) ratios.push_back(runs[i] / beside[i]);
+    return ratios;
+}
+
 void PrintTable(const Series& baseline, const Series& app, const Series& peer, const std::vector<double>& floor) {
     const double startRatio = Median(app.start) / Median(baseline.start);
     const double installRatio = Median(app.click) / (Median(floor) + Median(baseline.click));
     const double launchRatio = Median(app.launch) / Median(peer.launch);
-    const double workingSetDiff = Median(app.workingSet) - Median(baseline.workingSet);
+    const double windowSetDiff = Median(app.windowWorkingSet) - Median(baseline.windowWorkingSet);
+    const double peakSetDiff = Median(app.workingSet) - Median(baseline.workingSet);
     std::printf("\n");
     Print({"medians (middle half)", "baseline", "UpDate.exe", "NSIS patcher", "measure", "target", ""});
     Print({"start-up to window shown, ms", Figure(baseline.start), Figure(app.start), "", Format("%.2fx", startRatio),
            "<= 1.10x", Verdict(startRatio <= 1.10)});
+    Print({"working set at the window, MiB", Figure(baseline.windowWorkingSet), Figure(app.windowWorkingSet), "",
+           Format("%+.2f", windowSetDiff), "<= +1", Verdict(windowSetDiff <= 1.0)});
     Print({"click to message box shown, ms", Figure(baseline.click), Figure(app.click), "", "", "", ""});
     Print({"launch to result box shown, ms", "", Figure(app.launch), Figure(peer.launch), Format("%.2fx", launchRatio),
-           "", ""});
+           "<= 1.00x", Verdict(launchRatio <= 1.00)});
     Print({"durable write alone (floor), ms", "", Figure(floor), "", "", "", ""});
     Print({"install / (floor + baseline box)", "", "", "", Format("%.2fx", installRatio), "<= 2x",
            Verdict(installRatio <= 2.0)});
-    Print({"peak working set, MiB", Figure(baseline.workingSet), Figure(app.workingSet), Figure(peer.workingSet),
-           Format("%+.2f", workingSetDiff), "<= +2", Verdict(workingSetDiff <= 2.0)});
-
-    // The machine's load drifts; each UpDate.exe run over the run beside it
-    // shows how much of a ratio is that drift.
-    std::vector<double> startPaired, launchPaired;
-    for (std::size_t i = 0; i < app.start.size(); ++i) {
-        startPaired.push_back(app.start[i] / baseline.start[i]);
-        launchPaired.push_back(app.launch[i] / peer.launch[i]);
-    }
+    Print({"peak working set at the box, MiB", Figure(baseline.workingSet), Figure(app.workingSet),
+           Figure(peer.workingSet), Format("%+.2f", peakSetDiff), "", ""});
     std::printf("ratios run by run (UpDate.exe over the run beside it): start-up %s, launch to box %s\n",
-                Figure(startPaired, 2).c_str(), Figure(launchPaired, 2).c_str());
+                Figure(Paired(app.start, baseline.start), 2).c_str(),
+                Figure(Paired(app.launch, peer.launch), 2).c_str());
+}
+
+// A build made to try a change, against the baseline and UpDate.exe of the same turns.
+void PrintVariant(const std::wstring& exe, const Series& variant, const Series& baseline, const Series& app) {
+    std::printf("\n%s\n", e2e::Utf8(exe).c_str());
+    Print({"  start-up to window shown, ms", Figure(baseline.start), Figure(variant.start), "",
+           Format("%.2fx", Median(variant.start) / Median(baseline.start)), "<= 1.10x",
+           Verdict(Median(variant.start) / Median(baseline.start) <= 1.10)});
+    Print({"  working set at the window, MiB", Figure(baseline.windowWorkingSet), Figure(variant.windowWorkingSet), "",
+           Format("%+.2f", Median(variant.windowWorkingSet) - Median(baseline.windowWorkingSet)), "<= +1",
+           Verdict(Median(variant.windowWorkingSet) - Median(baseline.windowWorkingSet) <= 1.0)});
+    Print({"  click to message box shown, ms", Figure(baseline.click), Figure(variant.click), "", "", "", ""});
+    Print({"  peak working set at the box, MiB", Figure(baseline.workingSet), Figure(variant.workingSet), "",
+           Format("%+.2f", Median(variant.workingSet) - Median(baseline.workingSet)), "", ""});
+    std::printf("  run by run over UpDate.exe beside it: start-up %s, working set at the window %s\n",
+                Figure(Paired(variant.start, app.start), 2).c_str(),
+                Figure(Paired(variant.windowWorkingSet, app.windowWorkingSet), 2).c_str());
 }
 
 struct Setup {
     std::wstring app, baseline, peer;
+    std::vector<std::wstring> variants;
     std::vector<char> payload;
 };
 
@@ -299,9 +336,10 @@ std::wstring Scratch() {
     return std::wstring(temp) + L"UpDate-bench";
 }
 
-// Runs the floor and the three programs `runs` times, after one unrecorded
-// run of each; false, having said why, when a run could not be measured.
-bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Series& peer, std::vector<double>& floor) {
+// Runs the floor and the programs `runs` times, after one unrecorded run of
+// each; false, having said why, when a run could not be measured.
+bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Series& peer,
+                std::vector<Series>& variants, std::vector<double>& floor) {
     const std::wstring scratch = Scratch(), installation = scratch + L"\\Tolvar", floorFolder = scratch + L"\\floor";
     e2e::MakeFolders(scratch);
     // The table being replaced: an older, shorter one.
@@ -326,20 +364,30 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
             return false;
         }
         std::optional<Sample> base, update, patch;
+        std::vector<std::optional<Sample>> tried(setup.variants.size());
         // Rotate the order, so no program always follows the same one.
-        for (int turn = 0; turn < 3; ++turn) {
-            switch ((turn + run) % 3) {
+        const int programs = 3 + static_cast<int>(setup.variants.size());
+        for (int turn = 0; turn < programs; ++turn) {
+            const int which = (turn + run) % programs;
+            switch (which) {
                 case 0: base = RunWindowProgram(setup.baseline, scratch); break;
                 case 1: update = install("UpDate.exe", RunWindowProgram, setup.app); break;
                 case 2: patch = install("the patcher", RunPatcher, setup.peer); break;
+                default: {
+                    const std::wstring& exe = setup.variants[which - 3];
+                    tried[which - 3] = install(e2e::Utf8(exe).c_str(), RunWindowProgram, exe);
+                }
             }
         }
         if (!base || !update || !patch) return false;
+        for (const std::optional<Sample>& sample : tried)
+            if (!sample) return false;
         if (run == 0) continue;  // the warm-up
         floor.push_back(*write);
         baseline.Add(*base);
         app.Add(*update);
         peer.Add(*patch);
+        for (std::size_t i = 0; i < tried.size(); ++i) variants[i].Add(*tried[i]);
         std::printf(".");
     }
     return true;
@@ -350,9 +398,11 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
 int wmain(int argc, wchar_t** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::wstring app, baseline, peer, payloadPath, runsText = L"50";
+    std::vector<std::wstring> variants;
     for (int i = 1; i < argc; ++i) {
         std::wstring value;
         if (e2e::Option(argv[i], L"--app=", value)) app = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--variant=", value)) variants.push_back(e2e::WindowsPath(value));
         else if (e2e::Option(argv[i], L"--baseline=", value)) baseline = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--peer=", value)) peer = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--payload=", value)) payloadPath = e2e::WindowsPath(value);
@@ -361,17 +411,22 @@ int wmain(int argc, wchar_t** argv) {
     const int runs = static_cast<int>(std::wcstol(runsText.c_str(), nullptr, 10));
     const std::optional<std::vector<char>> payload = e2e::ReadBytes(payloadPath);
     if (app.empty() || baseline.empty() || peer.empty() || !payload || runs < 1) {
-        std::printf("usage: bench_measure --app=UpDate.exe --baseline=EXE --peer=EXE --payload=unit.xml [--runs=N]\n");
+        std::printf(
+            "usage: bench_measure --app=UpDate.exe --baseline=EXE --peer=EXE --payload=unit.xml [--runs=N]"
+            " [--variant=EXE ...]\n");
         return 2;
     }
     Series baselineSeries, appSeries, peerSeries;
+    std::vector<Series> variantSeries(variants.size());
     std::vector<double> floor;
     std::printf("%d runs of each, in turn, after one run of each to warm up\n", runs);
-    const bool measured =
-        MeasureAll(Setup{app, baseline, peer, *payload}, runs, baselineSeries, appSeries, peerSeries, floor);
+    const bool measured = MeasureAll(Setup{app, baseline, peer, variants, *payload}, runs, baselineSeries, appSeries,
+                                     peerSeries, variantSeries, floor);
     e2e::DeleteProductKey();
     e2e::RemoveTree(Scratch());
     if (!measured) return 1;
     PrintTable(baselineSeries, appSeries, peerSeries, floor);
+    for (std::size_t i = 0; i < variants.size(); ++i)
+        PrintVariant(variants[i], variantSeries[i], baselineSeries, appSeries);
     return 0;
 }
