@@ -28,7 +28,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <numeric>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -357,6 +359,7 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
         }
         return sample;
     };
+    std::mt19937 order(20261208);  // the same orders every time the benchmark runs
     for (int run = 0; run <= runs; ++run) {
         const std::optional<double> write = DurableWriteMs(floorFolder, setup.payload, oldTable);
         if (!write) {
@@ -365,10 +368,16 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
         }
         std::optional<Sample> base, update, patch;
         std::vector<std::optional<Sample>> tried(setup.variants.size());
-        // Rotate the order, so no program always follows the same one.
-        const int programs = 3 + static_cast<int>(setup.variants.size());
-        for (int turn = 0; turn < programs; ++turn) {
-            const int which = (turn + run) % programs;
+        // A new order each run, so that no program always follows the same
+        // one (the one before may still be ending in the wineserver and the
+        // X server): turned in a ring, each would. The warm-up keeps the
+        // listed order: the first program in a new prefix can leave its
+        // windows' texts unanswered for seconds, and of the baseline's only
+        // the button's caption counts, which is read again until it answers.
+        std::vector<int> turns(3 + setup.variants.size());
+        std::iota(turns.begin(), turns.end(), 0);
+        if (run > 0) std::shuffle(turns.begin(), turns.end(), order);
+        for (const int which : turns) {
             switch (which) {
                 case 0: base = RunWindowProgram(setup.baseline, scratch); break;
                 case 1: update = install("UpDate.exe", RunWindowProgram, setup.app); break;
