@@ -414,6 +414,20 @@ TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFilesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The log names a failed elevated copy by its own exit code, not by what the
+// run found in the file afterwards.
+TEST_F(LoggedRunTest, AFailedElevatedCopyIsLoggedWithItsCode) {
+    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Program Files (x86)\\Tolvar");
+    fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
+    fake::PutFile(kProtectedData, kOld);
+    Grant();
+    fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; });
+    EXPECT_EQ(app::UpdateRun(), app::UpdateOutcome::Failed);
+    const std::string line = LastLogLine().value_or("");
+    for (const char* field : {"\tstep=elevate\t", "\terror=3221225477\t", "\televated-copy=3221225477"})
+        EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
+}
+
 // --- a folder of the path swapped between two calls ---------------------------
 
 // Another program moves C:\Apps away between two file calls of a run and

@@ -94,6 +94,7 @@ struct QuietCase {
     const char* outcome;  // as the log names it
     const char* step;     // "-" when the run did not fail
     const char* verTolAfter;
+    const char* file = nullptr;  // the data file the log names, where the row checks it
 };
 
 void Installation() {
@@ -111,6 +112,13 @@ const QuietCase kQuietCases[] = {
      },
      0, "already-updated", "-", EXPECTED_DATA_VERSION},
     {"NoInstallation", [] { fake::CreateKey(kCurrentUser, kSubKey); }, 1642, "no-update-needed", "-", "Error."},
+    // The folder text ends in a separator: no second one before the name.
+    {"FolderNotThereNamedWithASeparator",
+     [] {
+         Installation();
+         fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Gone\\");
+     },
+     1642, "no-update-needed", "-", "7.0.7", "C:\\Gone\\unit.xml"},
     {"EmptyFolderValue",
      [] {
          Installation();
@@ -173,6 +181,9 @@ TEST_P(QuietRunTest, EndsWithTheCodeThatSaysWhatHappenedAndLogsWhy) {
     EXPECT_EQ(fields["error"] == "0", std::string(c.step) == "-") << fields["error"];
     EXPECT_EQ(fields["VerTOL"].substr(fields["VerTOL"].find("->") + 2), c.verTolAfter);
     EXPECT_EQ(fields.count("note") == 1, std::string(c.name) == "RunAsLocalSystem") << fields["note"];
+    if (c.file) {
+        EXPECT_EQ(fields["file"], c.file);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, QuietRunTest, ::testing::ValuesIn(kQuietCases),
