@@ -1,4 +1,5 @@
-# The Windows build: UpDate.exe and the Windows test programs, run under Wine.
+# The Windows build (UpDate.exe and the Windows test programs, run under
+# Wine): its flags, and the functions that build and link as the product is.
 add_compile_options(-Wall -Wextra -Werror -municode
                     "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=.")
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
@@ -57,50 +58,6 @@ math(EXPR UPDATE_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
 set(UPDATE_WINE_ENVIRONMENT "WINEPREFIX=${UPDATE_WINE_PREFIX}" "UPDATE_WINE_BITS=${UPDATE_BITS}")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run")
 
-# The platform layer every Windows program shares; the message box is kept
-# apart so test programs can record boxes instead of showing them.
-add_library(update_platform STATIC
-  platform/ansi_win32.cpp
-  platform/elevation_win32.cpp
-  platform/file_system_win32.cpp
-  platform/known_folders_win32.cpp
-  platform/session_win32.cpp
-  platform/system_error_win32.cpp
-  platform/system_library_win32.cpp
-  platform/window_lookup_win32.cpp
-  registry/registry_api_win32.cpp
-  resources/resource_access_win32.cpp)
-target_include_directories(update_platform PUBLIC "${PROJECT_SOURCE_DIR}" "${UPDATE_GENERATED_DIR}")
-update_product_code(update_platform)
-# ntdll: NtCreateFile and NtSetInformationFile, for files opened and renamed
-# relative to a folder's handle. shell32 (ShellExecuteExW,
-# SHGetKnownFolderPath) and ole32 (CoTaskMemFree) are not linked: only an
-# install that needs them loads them, from the system folder
-# (platform/system_library_win32.h).
-target_link_libraries(update_platform PUBLIC ntdll)
-
-add_library(update_message_box STATIC platform/message_box_win32.cpp)
-target_include_directories(update_message_box PUBLIC "${PROJECT_SOURCE_DIR}")
-update_product_code(update_message_box)
-
-# The compiled resource script, linked into the exe and into the test
-# programs that read the catalogue from their own module.
-add_library(update_resources OBJECT resources/UpDate.rc)
-target_include_directories(update_resources PRIVATE
-  "${UPDATE_GENERATED_DIR}" "${PROJECT_SOURCE_DIR}/resources" "${PROJECT_SOURCE_DIR}/resources/assets")
-# windres reads these files itself, so the build cannot see them; without
-# this a changed payload, picture, manifest or icon leaves a stale exe.
-# (OBJECT_DEPENDS is a property of the source file, not of the target.)
-file(GLOB update_icon_files "${PROJECT_SOURCE_DIR}/resources/assets/icon_*.bin")
-set_property(SOURCE resources/UpDate.rc PROPERTY OBJECT_DEPENDS
-  "${UPDATE_PAYLOAD};${UPDATE_PICTURE};${PROJECT_SOURCE_DIR}/resources/UpDate.manifest;${UPDATE_GENERATED_DIR}/catalogue.h;${update_icon_files}")
-set(CMAKE_RC_FLAGS "-c 65001")
-
-# The product's own start and runtime, in place of the C runtime's start-up
-# (app/runtime_win32.cpp says why).
-add_library(update_runtime OBJECT app/runtime_win32.cpp)
-target_include_directories(update_runtime PRIVATE "${PROJECT_SOURCE_DIR}")
-update_product_code(update_runtime)
 # C names take a leading underscore on 32-bit x86 only.
 if(UPDATE_BITS EQUAL 32)
   set(UPDATE_C_PREFIX _)
@@ -119,7 +76,7 @@ foreach(function malloc free abort memmove)
   list(APPEND UPDATE_C_LIBRARY_CALLS "-Wl,--undefined=${UPDATE_C_PREFIX}${function}")
 endforeach()
 
-# Links `target` as the product is linked: GUI, started by update_runtime,
+# Links `target` as the product is linked: GUI, started by update_runtime (app/),
 # stripped, unused sections dropped, with a link map beside it (bench/exe-size
 # reads where the bytes come from in it; the map is no part of the exe).
 function(update_link_gui_program target)
@@ -135,6 +92,10 @@ function(update_link_program target)
   update_link_gui_program(${target})
   target_link_libraries(${target} PRIVATE update_app)
 endfunction()
+
+# The compiled resource script (resources/), for the exe and the test
+# programs that read the catalogue from their own module.
+set(CMAKE_RC_FLAGS "-c 65001")
 
 # Runs a Windows test program as one CTest test under Wine.
 function(update_add_wine_test name)
