@@ -53,28 +53,22 @@ std::vector<char> Utf8(const std::u16string& text) {
 }
 
 const char16_t* StepName(platform::Step step) {
-    using platform::Step;
-    switch (step) {
-        case Step::LoadResource: return u"load-resource";
-        case Step::ReadRegistry: return u"read-registry";
-        case Step::FindDataFile: return u"find-data-file";
-        case Step::CreateTemporary: return u"create-temporary";
-        case Step::Write: return u"write";
-        case Step::Flush: return u"flush";
-        case Step::CopyAttributes: return u"copy-attributes";
-        case Step::Rename: return u"rename";
-        case Step::Verify: return u"verify";
-        case Step::Elevate: return u"elevate";
-        case Step::VirtualStore: return u"virtual-store";
-        case Step::WriteRegistry: return u"write-registry";
-    }
-    return u"?";
+    // In the order of platform::Step.
+    static constexpr const char16_t* kNames[] = {u"load-resource",    u"read-registry", u"find-data-file",
+                                                 u"create-temporary", u"write",         u"flush",
+                                                 u"copy-attributes",  u"rename",        u"verify",
+                                                 u"elevate",          u"virtual-store", u"write-registry"};
+    static_assert(sizeof kNames / sizeof kNames[0] == static_cast<std::size_t>(platform::Step::WriteRegistry) + 1,
+                  "a name for every step");
+    const auto index = static_cast<std::size_t>(step);
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : u"?";
 }
 
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter) {
     using platform::Decimal;
     const platform::Result<std::u16string> version = resources::LoadStringResource(IDS_DATA_VERSION);
-    std::u16string line = Clean(platform::UtcTimestamp()) + u"\tUpDate " + (version.ok() ? Clean(version.value()) : u"?");
+    std::u16string line =
+        Clean(platform::UtcTimestamp()) + u"\tUpDate " + (version.ok() ? Clean(version.value()) : u"?");
     line += u"\tuser=" + OrDash(platform::UserName());
     line += u"\toutcome=";
     line += OutcomeName(report.outcome);
@@ -93,8 +87,9 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     line += report.targetWindowOpen ? u"\ttolvar-window=open" : u"\ttolvar-window=closed";
     line += u"\televated-copy=" + (report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
     if (platform::RunningAsLocalSystem())
-        line += u"\tnote=ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in "
-                u"the signed-in user's context";
+        line +=
+            u"\tnote=ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in "
+            u"the signed-in user's context";
     return line + u"\r\n";
 }
 

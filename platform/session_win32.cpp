@@ -40,19 +40,17 @@ bool RunningAsLocalSystem() {
 std::u16string UtcTimestamp() {
     SYSTEMTIME now;
     GetSystemTime(&now);
+    const struct {
+        unsigned value;
+        int digits;
+        char16_t after;
+    } parts[] = {{now.wYear, 4, u'-'}, {now.wMonth, 2, u'-'},  {now.wDay, 2, u'T'},
+                 {now.wHour, 2, u':'}, {now.wMinute, 2, u':'}, {now.wSecond, 2, u'Z'}};
     std::u16string text;
-    AppendDigits(text, now.wYear, 4);
-    text += u'-';
-    AppendDigits(text, now.wMonth, 2);
-    text += u'-';
-    AppendDigits(text, now.wDay, 2);
-    text += u'T';
-    AppendDigits(text, now.wHour, 2);
-    text += u':';
-    AppendDigits(text, now.wMinute, 2);
-    text += u':';
-    AppendDigits(text, now.wSecond, 2);
-    text += u'Z';
+    for (const auto& part : parts) {
+        AppendDigits(text, part.value, part.digits);
+        text += part.after;
+    }
     return text;
 }
 

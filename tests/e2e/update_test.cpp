@@ -635,9 +635,12 @@ private:
                 !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr) ||
                 parameters.CommandLine.Length == 0)
                 continue;
+            // Read too early, the block is there but its text is not yet:
+            // a line holding NULs is read again.
             std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
             if (ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0], parameters.CommandLine.Length,
-                                  nullptr))
+                                  nullptr) &&
+                text.find(L'\0') == std::wstring::npos)
                 line = text;
         }
         if (process) CloseHandle(process);
