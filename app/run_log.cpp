@@ -19,7 +19,13 @@ std::u16string Clean(std::u16string text) {
     return text;
 }
 
-std::u16string OrDash(const std::u16string& text) { return text.empty() ? u"-" : Clean(text); }
+// Appends "\t<key>=<value>", "-" for an empty value.
+void Field(std::u16string& line, const char16_t* key, const std::u16string& value) {
+    line += u'\t';
+    line += key;
+    line += u'=';
+    line += value.empty() ? std::u16string(u"-") : Clean(value);
+}
 
 const char16_t* OutcomeName(UpdateOutcome outcome) {
     switch (outcome) {
@@ -69,27 +75,21 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     const platform::Result<std::u16string> version = resources::LoadStringResource(IDS_DATA_VERSION);
     std::u16string line =
         Clean(platform::UtcTimestamp()) + u"\tUpDate " + (version.ok() ? Clean(version.value()) : u"?");
-    line += u"\tuser=" + OrDash(platform::UserName());
-    line += u"\toutcome=";
-    line += OutcomeName(report.outcome);
-    line += u"\texit=" + Decimal(ExitCodeOf(report));
-    if (report.failure) {
-        line += u"\tstep=";
-        line += StepName(report.failure->step());
-        line += u"\terror=" + Decimal(report.failure->code());
-        line += u"\terror-text=" + OrDash(platform::SystemErrorText(report.failure->code()));
-    } else {
-        line += u"\tstep=-\terror=0\terror-text=-";
-    }
-    line += u"\tfile=" + OrDash(report.dataFile);
-    line += u"\tVerTOL=" + Clean(report.recordedVersion ? *report.recordedVersion : versionAfter) + u"->" +
-            Clean(versionAfter);
-    line += report.targetWindowOpen ? u"\ttolvar-window=open" : u"\ttolvar-window=closed";
-    line += u"\televated-copy=" + (report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
+    Field(line, u"user", platform::UserName());
+    Field(line, u"outcome", OutcomeName(report.outcome));
+    Field(line, u"exit", Decimal(ExitCodeOf(report)));
+    const platform::Error* failure = report.failure ? &*report.failure : nullptr;
+    Field(line, u"step", failure ? StepName(failure->step()) : u"-");
+    Field(line, u"error", Decimal(failure ? failure->code() : 0));
+    Field(line, u"error-text", failure ? platform::SystemErrorText(failure->code()) : std::u16string());
+    Field(line, u"file", report.dataFile);
+    Field(line, u"VerTOL", report.recordedVersion.value_or(versionAfter) + u"->" + versionAfter);
+    Field(line, u"tolvar-window", report.targetWindowOpen ? u"open" : u"closed");
+    Field(line, u"elevated-copy", report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
     if (platform::RunningAsLocalSystem())
-        line +=
-            u"\tnote=ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in "
-            u"the signed-in user's context";
+        Field(line, u"note",
+              u"ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in the "
+              u"signed-in user's context");
     return line + u"\r\n";
 }
 
