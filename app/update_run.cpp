@@ -95,11 +95,11 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
     if (prompting == Prompting::Never) return saved;
     const Result<std::u16string> identity = platform::IdentityOf(folder);
     if (!identity.ok()) return identity.error();
-    const platform::ElevatedCopy copy =
+    const Result<std::uint32_t> copy =
         platform::RunElevatedCopy(ElevatedReplaceParameters(report.dataFile, identity.value()));
-    if (!copy.started) return Error(Step::Elevate, copy.code);
-    report.elevatedCopyExitCode = copy.code;
-    if (copy.code != 0) return Error(Step::Elevate, copy.code);
+    if (!copy.ok()) return copy.error();
+    report.elevatedCopyExitCode = copy.value();
+    if (copy.value() != 0) return Error(Step::Elevate, copy.value());
     return CheckPayload(folder, name);
 }
 

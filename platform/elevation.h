@@ -5,21 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // True when the process runs with an elevated (administrator) token.
 bool ProcessIsElevated();
 
-struct ElevatedCopy {
-    bool started;        // the copy ran to its end
-    std::uint32_t code;  // its exit code when started; otherwise why it did not start
-                         // (kErrorCancelled when the user declined the prompt)
-};
-
 // Starts this program's own file again as an elevated process (the "runas"
 // verb), with `parameters` as its command line after the program name, and
-// waits for it to end. The consent prompt belongs to the prompt owner (below).
-ElevatedCopy RunElevatedCopy(const std::u16string& parameters);
+// waits for it to end: its exit code. Fails at Step::Elevate when the copy
+// did not run to its end, with ERROR_CANCELLED when the user declined the
+// consent prompt, which belongs to the prompt owner (below).
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters);
 
 // Where Windows offers it (Windows 11, late Windows 10), refuses this process
 // every link that a user who is not an administrator made: the elevated copy

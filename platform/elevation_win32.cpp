@@ -58,11 +58,12 @@ bool ProcessIsElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
+    constexpr Step step = Step::Elevate;
     const std::u16string self = OwnPath();
-    if (self.empty()) return {false, LastSystemError()};
+    if (self.empty()) return Error(step, LastSystemError());
     const auto shellExecute = FindSystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
-    if (!shellExecute.call) return {false, shellExecute.error};
+    if (!shellExecute.call) return Error(step, shellExecute.error);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // NOASYNC: this thread has no later chance to finish the launch.
@@ -73,16 +74,13 @@ ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
     info.lpFile = reinterpret_cast<const wchar_t*>(self.c_str());
     info.lpParameters = reinterpret_cast<const wchar_t*>(parameters.c_str());
     info.nShow = SW_HIDE;
-    if (!shellExecute.call(&info)) {
-        const DWORD error = GetLastError();
-        return {false, error != ERROR_SUCCESS ? error : kErrorGenFailure};
-    }
+    if (!shellExecute.call(&info)) return Error(step, GetLastError());
     const UniqueKernelHandle process(info.hProcess);
-    if (!process.valid()) return {false, kErrorGenFailure};  // started through DDE or the like: no exit code to read
+    if (!process.valid()) return Error(step, kErrorGenFailure);  // started through DDE or the like: no exit code
     WaitServingMessages(process.get(), g_promptOwner);
     DWORD code = 0;
-    if (!GetExitCodeProcess(process.get(), &code)) return {false, LastSystemError()};
-    return {true, code};
+    if (!GetExitCodeProcess(process.get(), &code)) return Error(step, LastSystemError());
+    return static_cast<std::uint32_t>(code);
 }
 
 void SetPromptOwner(void* window) { g_promptOwner = static_cast<HWND>(window); }

@@ -38,21 +38,21 @@ namespace platform {
 
 bool ProcessIsElevated() { return fake::E().elevated; }
 
-ElevatedCopy RunElevatedCopy(const std::u16string& parameters) {
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
     fake::Elevation& e = fake::E();
     e.requests.push_back(parameters);
     switch (e.consent) {
-        case fake::Consent::Declined: return {false, kErrorCancelled};
-        case fake::Consent::CannotStart: return {false, kErrorFileNotFound};
+        case fake::Consent::Declined: return Error(Step::Elevate, kErrorCancelled);
+        case fake::Consent::CannotStart: return Error(Step::Elevate, kErrorFileNotFound);
         case fake::Consent::Granted: break;
     }
-    if (!e.copy) return {false, kErrorFileNotFound};
+    if (!e.copy) return Error(Step::Elevate, kErrorFileNotFound);
     const bool wasElevated = std::exchange(e.elevated, true);
     const bool hadTrust = std::exchange(e.redirectionTrust, false);
     const std::uint32_t code = e.copy(u"\"" + std::u16string(fake::kOwnPath) + u"\" " + parameters);
     e.elevated = wasElevated;
     e.redirectionTrust = hadTrust;
-    return {true, code};
+    return code;
 }
 
 void SetPromptOwner(void*) {}

@@ -263,12 +263,15 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t*
     return nullptr;
 }
 
+std::wstring SharedRunLog() { return g_options.scratch + L"\\shared-runs.log"; }
+
 bool EnsureSharedApp() {
     if (g_sharedApp && g_sharedApp->running() && !FindProcessWindow(g_sharedApp->processId(), L"#32770", nullptr))
         return true;
     delete g_sharedApp;  // kills one left in a bad state
     g_sharedApp = new App;
-    return g_sharedApp->Start(g_options.app, g_options.scratch) && g_sharedApp->WaitForForm(g_sharedForm);
+    return g_sharedApp->Start(g_options.app, g_options.scratch, L"/log \"" + SharedRunLog() + L"\"") &&
+           g_sharedApp->WaitForForm(g_sharedForm);
 }
 
 App& SharedApp() { return *g_sharedApp; }

@@ -115,7 +115,8 @@ private:
 
 // The UpDate.exe most tests share (a run keeps no state between clicks),
 // started in the scratch folder when none is running, or when the last one
-// was left with a message box open.
+// was left with a message box open. It logs its runs (/log) to SharedRunLog().
+std::wstring SharedRunLog();
 bool EnsureSharedApp();
 App& SharedApp();
 const Form& SharedForm();

@@ -296,6 +296,16 @@ struct Before {
 
 // Completes the observation with what the run left and the messages of its
 // programs, judges it by the fault matrix's rules and logs the case.
+// The last whole line of a run log: the line of the run that ended last.
+std::optional<std::string> LastLogLine(const std::wstring& log) {
+    const std::optional<std::vector<char>> bytes = ReadBytes(log);
+    std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
+    text.resize(text.size() - 2);
+    const std::size_t start = text.rfind("\r\n");
+    return text.substr(start == std::string::npos ? 0 : start + 2);
+}
+
 matrix::Observation RecordCase(Before& before, const std::string& name, const std::wstring& folder,
                                std::vector<std::u16string> told, std::optional<matrix::Outcome> expected,
                                std::optional<std::string> logLine = std::nullopt) {
@@ -423,7 +433,8 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
     PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kInstalled, Icon::Information));
 
-    RecordCase(before, "ProgramFilesWithVirtualStoreCopy", folder, {U16(kInstalled)}, matrix::Outcome::Installed);
+    RecordCase(before, "ProgramFilesWithVirtualStoreCopy", folder, {U16(kInstalled)}, matrix::Outcome::Installed,
+               LastLogLine(SharedRunLog()));
     EXPECT_TRUE(ReadBytes(store + L"\\unit.xml") == ReadBytes(GetOptions().payload)) << "the VirtualStore copy is old";
     EXPECT_EQ(FolderEntries(store), std::vector<std::wstring>{L"unit.xml"}) << "files left in the VirtualStore";
     RemoveTree(folder);
@@ -568,7 +579,8 @@ TEST(LinkTest, TheRunFollowsALinkedFolderTheElevatedCopyRefusesIt) {
     Before before(real);
     PostMessageW(SharedForm().command1, BM_CLICK, 0, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), SharedForm(), kInstalled, Icon::Information));
-    RecordCase(before, "LinkedInstallationFolder", real, {U16(kInstalled)}, matrix::Outcome::Installed);
+    RecordCase(before, "LinkedInstallationFolder", real, {U16(kInstalled)}, matrix::Outcome::Installed,
+               LastLogLine(SharedRunLog()));
     EXPECT_NE(GetFileAttributesW((links + L"\\via").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
         << "the link is a link no more";
     EXPECT_EQ(FolderEntries(links + L"\\filelink"), std::vector<std::wstring>{L"unit.xml"});
