@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include <winternl.h>
 #include "tests/matrix/fault_matrix.h"
 #include "tests/matrix/expected.h"
+#include "tests/matrix/run_cases.h"
 
 namespace e2e {
 namespace {
@@ -27,53 +29,45 @@ const std::vector<char> kOldData = [] {
     return std::vector<char>(text.begin(), text.end());
 }();
 
-enum class PathTol { NoKey, NoValue, Empty, Folder, FolderWithBackslash, MissingFolder };
-enum class DataFile { None, Plain, Hidden, ReadOnly, HeldOpen };
+using matrix::DataFile;
 
-struct Case {
-    const char* name;
-    PathTol path;
-    const wchar_t* folder;   // the installation folder, inside the case's folder
-    const wchar_t* version;  // "VerTOL"; none when null
-    DataFile file;
-    const char* message;
-    Icon icon;
-    bool installs;
-};
+const char* MessageOf(matrix::Outcome outcome) {
+    switch (outcome) {
+        case matrix::Outcome::NoUpdateNeeded: return kNothingToUpdate;
+        case matrix::Outcome::AlreadyUpdated: return kAlreadyUpdated;
+        case matrix::Outcome::Installed: return kInstalled;
+        case matrix::Outcome::Failed: break;
+    }
+    return kFailed;
+}
 
-const Case kCases[] = {
-    {"Installs", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"PathWithTrailingBackslash", PathTol::FolderWithBackslash, L"Tolvar", L"7.0.7", DataFile::Plain, kInstalled,
-     Icon::Information, true},
-    {"FolderNameWithSpaces", PathTol::Folder, L"Program Files\\Tolvar 7", L"7.0.7", DataFile::Plain, kInstalled,
-     Icon::Information, true},
-    {"Version7_0_10IsOlder", PathTol::Folder, L"Tolvar", L"7.0.10", DataFile::Plain, kInstalled, Icon::Information,
-     true},
-    {"Version7_0IsOlder", PathTol::Folder, L"Tolvar", L"7.0", DataFile::Plain, kInstalled, Icon::Information, true},
-    {"SameVersion", PathTol::Folder, L"Tolvar", kCarriedVersion, DataFile::Plain, kAlreadyUpdated, Icon::Information,
-     false},
-    {"NewerVersion", PathTol::Folder, L"Tolvar", L"7.1", DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
-    {"NoVersionValue", PathTol::Folder, L"Tolvar", nullptr, DataFile::Plain, kAlreadyUpdated, Icon::Information, false},
-    {"NoDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
-    {"HiddenDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::Hidden, kNothingToUpdate, Icon::Stop, false},
-    {"FolderMissing", PathTol::MissingFolder, L"Tolvar", L"7.0.7", DataFile::None, kNothingToUpdate, Icon::Stop, false},
-    {"NoKey", PathTol::NoKey, L"Tolvar", nullptr, DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
-    {"NoPathValue", PathTol::NoValue, L"Tolvar", L"7.0.7", DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
-    {"EmptyPath", PathTol::Empty, L"Tolvar", L"7.0.7", DataFile::Plain, kNothingToUpdate, Icon::Stop, false},
-    {"ReadOnlyDataFile", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::ReadOnly, kFailed, Icon::Stop, false},
-    {"DataFileHeldOpen", PathTol::Folder, L"Tolvar", L"7.0.7", DataFile::HeldOpen, kFailed, Icon::Stop, false},
-};
+Icon IconOf(matrix::Outcome outcome) {
+    return outcome == matrix::Outcome::Installed || outcome == matrix::Outcome::AlreadyUpdated ? Icon::Information
+                                                                                               : Icon::Stop;
+}
 
-// One installation in its own folder below the scratch folder, which is
-// UpDate.exe's current directory. Where "PathTOL" cannot lead to the data
-// file, decoys wait where a careless run would look: Error.\unit.xml in the
-// current directory and \unit.xml at the root of its drive.
+DWORD AttributesOf(DataFile data) {
+    switch (data) {
+        case DataFile::Archive: return FILE_ATTRIBUTE_ARCHIVE;
+        case DataFile::Hidden: return FILE_ATTRIBUTE_HIDDEN;
+        case DataFile::System: return FILE_ATTRIBUTE_SYSTEM;
+        case DataFile::ReadOnly: return FILE_ATTRIBUTE_READONLY;
+        default: return FILE_ATTRIBUTE_NORMAL;
+    }
+}
+
+std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+
+// One row of the shared table (tests/matrix/run_cases.h), made real: an
+// installation in its own folder below the scratch folder, which is
+// UpDate.exe's current directory. Where "PathTOL" leads nowhere, decoys wait
+// where a careless run would look: Error.\unit.xml in the current directory
+// and \unit.xml at the root of its drive.
 class Installation {
 public:
-    explicit Installation(const Case& c) : case_(c) {
-        const std::string name = c.name;
-        root_ = GetOptions().scratch + L"\\" + std::wstring(name.begin(), name.end());
-        folder_ = root_ + L"\\" + c.folder;
+    explicit Installation(const matrix::RunCase& c) : case_(c) {
+        root_ = GetOptions().scratch + L"\\" + WideOf(c.name);
+        folder_ = root_ + L"\\" + WideOf(c.below);
         RemoveTree(root_);
         DeleteProductKey();
     }
@@ -86,42 +80,29 @@ public:
     }
 
     void Prepare() {
-        ASSERT_TRUE(MakeFolders(root_));
-        if (case_.path != PathTol::MissingFolder) {
-            ASSERT_TRUE(MakeFolders(folder_));
+        ASSERT_TRUE(MakeFolders(folder_));
+        if (case_.data == DataFile::Folder) {
+            ASSERT_TRUE(MakeFolders(dataFile()));
         }
-        if (case_.file != DataFile::None) {
+        if (HasFile()) {
             ASSERT_TRUE(WriteBytes(dataFile(), kOldData));
-        }
-        if (case_.file == DataFile::Hidden) {
-            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
-        }
-        if (case_.file == DataFile::ReadOnly) {
-            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), AttributesOf(case_.data)));
         }
         attributes_ = GetFileAttributesW(dataFile().c_str());
-
-        switch (case_.path) {
-            case PathTol::NoKey: break;
-            case PathTol::NoValue: break;
-            case PathTol::Empty: SetProductValue(L"PathTOL", L""); break;
-            case PathTol::Folder:
-            case PathTol::MissingFolder: SetProductValue(L"PathTOL", folder_); break;
-            case PathTol::FolderWithBackslash: SetProductValue(L"PathTOL", folder_ + L"\\"); break;
+        if (case_.key) {
+            if (case_.pathTol) SetProductValue(L"PathTOL", matrix::ExpandPathTol(case_.pathTol, folder_));
+            if (case_.verTol) SetProductValue(L"VerTOL", WideOf(case_.verTol));
         }
-        if (case_.version && case_.path != PathTol::NoKey) SetProductValue(L"VerTOL", case_.version);
-        if (case_.path == PathTol::NoKey || case_.path == PathTol::NoValue) {
+        if (matrix::LeadsNowhere(case_)) {
             ASSERT_TRUE(MakeFolders(errorDecoyFolder()));
             ASSERT_TRUE(WriteBytes(errorDecoyFolder() + L"\\unit.xml", kOldData));
-        }
-        if (case_.path == PathTol::Empty) {
             const std::wstring decoy = root_.substr(0, 2) + L"\\unit.xml";
             ASSERT_EQ(GetFileAttributesW(decoy.c_str()), INVALID_FILE_ATTRIBUTES)
                 << "a file is already at " << Utf8(decoy);
             driveDecoy_ = decoy;
             ASSERT_TRUE(WriteBytes(driveDecoy_, kOldData));
         }
-        if (case_.file == DataFile::HeldOpen) {
+        if (case_.data == DataFile::HeldOpen) {
             held_ = CreateFileW(dataFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(held_, INVALID_HANDLE_VALUE);
         }
@@ -132,23 +113,21 @@ public:
         held_ = INVALID_HANDLE_VALUE;
     }
 
-    // What the registry and the files hold after a run that installed, or not.
-    void ExpectAfterRun(bool installed) const {
-        EXPECT_EQ(ProductKeyExists(), case_.path != PathTol::NoKey);
+    // What the registry and the files hold after the run.
+    void ExpectAfterRun() const {
+        const bool installed = case_.outcome == matrix::Outcome::Installed;
+        EXPECT_EQ(ProductKeyExists(), case_.key);
         const std::optional<std::wstring> version = ProductValue(L"VerTOL");
-        if (installed) {
-            EXPECT_EQ(Utf8(version.value_or(L"<none>")), Utf8(kCarriedVersion));
-        } else if (case_.version && case_.path != PathTol::NoKey) {
-            EXPECT_EQ(Utf8(version.value_or(L"<none>")), Utf8(case_.version)) << "VerTOL must not change";
+        if (case_.verTolAfter) {
+            EXPECT_EQ(Utf8(version.value_or(L"<none>")), case_.verTolAfter);
         } else {
             EXPECT_FALSE(version.has_value()) << "VerTOL written: " << Utf8(*version);
         }
-
         const std::optional<std::vector<char>> data = ReadBytes(dataFile());
-        if (case_.file == DataFile::None) {
+        if (case_.data == DataFile::None) {
             EXPECT_FALSE(data.has_value()) << "a data file was created";
             EXPECT_TRUE(FolderEntries(folder_).empty());
-        } else {
+        } else if (HasFile()) {
             ASSERT_TRUE(data.has_value());
             std::vector<char> expected = kOldData;
             if (installed) {
@@ -162,10 +141,8 @@ public:
             EXPECT_EQ(FolderEntries(folder_), std::vector<std::wstring>{L"unit.xml"})
                 << "files left beside the data file";
         }
-        if (case_.path == PathTol::NoKey || case_.path == PathTol::NoValue) {
+        if (matrix::LeadsNowhere(case_)) {
             EXPECT_TRUE(ReadBytes(errorDecoyFolder() + L"\\unit.xml") == kOldData) << "Error.\\unit.xml was written";
-        }
-        if (!driveDecoy_.empty()) {
             EXPECT_TRUE(ReadBytes(driveDecoy_) == kOldData) << "\\unit.xml was written";
         }
     }
@@ -177,7 +154,9 @@ public:
     const std::wstring& root() const { return root_; }
 
 private:
-    const Case& case_;
+    bool HasFile() const { return case_.data != DataFile::None && case_.data != DataFile::Folder; }
+
+    const matrix::RunCase& case_;
     std::wstring root_, folder_, driveDecoy_;
     DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
     HANDLE held_ = INVALID_HANDLE_VALUE;
@@ -200,25 +179,27 @@ void ExpectBoxAndDismiss(const App& app, const Form& form, const char* message, 
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(form.window) != FALSE; })) << "Form1 stays disabled";
 }
 
-class UpdateRunTest : public testing::TestWithParam<Case> {};
+class UpdateRunTest : public testing::TestWithParam<matrix::RunCase> {};
 
 TEST_P(UpdateRunTest, ClickReportsTheOutcome) {
-    const Case& c = GetParam();
+    const matrix::RunCase& c = GetParam();
     Installation installation(c);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
 
     PostMessageW(form.command1, BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, c.message, c.icon));
+    ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, MessageOf(c.outcome), IconOf(c.outcome)));
     installation.Release();
-    installation.ExpectAfterRun(c.installs);
+    installation.ExpectAfterRun();
 }
-INSTANTIATE_TEST_SUITE_P(Cases, UpdateRunTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, UpdateRunTest, testing::ValuesIn(matrix::kRunCases),
+                         [](const testing::TestParamInfo<matrix::RunCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(UpdateRunAgainTest, SecondClickAfterAnInstallFindsItDone) {
-    Installation installation(kCases[0]);
+    Installation installation(matrix::kRunCases[0]);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
@@ -232,7 +213,7 @@ TEST(UpdateRunAgainTest, SecondClickAfterAnInstallFindsItDone) {
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, kAlreadyUpdated, Icon::Information));
     GetFileAttributesExW(installation.dataFile().c_str(), GetFileExInfoStandard, &second);
     EXPECT_EQ(CompareFileTime(&first.ftLastWriteTime, &second.ftLastWriteTime), 0) << "written again";
-    installation.ExpectAfterRun(true);
+    installation.ExpectAfterRun();
 }
 
 bool FocusOn(HWND control) {
@@ -242,7 +223,7 @@ bool FocusOn(HWND control) {
 // The same as a person at the keyboard: Enter on the focused "开始更新",
 // Enter on the box's OK, then Space for a second run and Space on OK.
 TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
-    Installation installation(kCases[0]);
+    Installation installation(matrix::kRunCases[0]);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
@@ -255,7 +236,7 @@ TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
     EXPECT_EQ(box->text, kInstalled);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); })) << "Enter did not close the box";
-    installation.ExpectAfterRun(true);
+    installation.ExpectAfterRun();
     ASSERT_TRUE(FocusOn(form.command1)) << "focus is not back on 开始更新 after the box";
 
     PressKey(VK_SPACE);
@@ -332,7 +313,7 @@ matrix::Observation RecordCase(Before& before, const std::string& name, const st
 // "VerTOL" is the carried version, and each copy tells one of its four
 // messages (one may find the work done, or the file busy, by the other).
 TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
-    Installation installation(kCases[0]);
+    Installation installation(matrix::kRunCases[0]);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     EndSharedApp();
     Before before(installation.folder());
@@ -480,14 +461,14 @@ QuietRun RunQuietly(const std::wstring& log, HANDLE token = nullptr, const std::
     return run;
 }
 
-const Case& CaseNamed(const std::string& name) {
-    for (const Case& c : kCases)
+const matrix::RunCase& CaseNamed(const std::string& name) {
+    for (const matrix::RunCase& c : matrix::kRunCases)
         if (name == c.name) return c;
-    return kCases[0];
+    return matrix::kRunCases[0];
 }
 
 struct QuietCase {
-    const char* name;  // one of kCases
+    const char* name;  // one of the shared rows
     DWORD exitCode;
 };
 const QuietCase kQuietCases[] = {
@@ -503,24 +484,25 @@ class QuietTest : public testing::TestWithParam<QuietCase> {};
 // An unattended run over a real installation: no window, no box, the exit
 // code that says what happened, and one line in the log that says why.
 TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
-    const Case& c = CaseNamed(GetParam().name);
+    const matrix::RunCase& c = CaseNamed(GetParam().name);
     Installation installation(c);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     const std::wstring log = installation.root() + L"\\quiet.log";
     Before before(installation.folder());
-    if (c.file == DataFile::HeldOpen) before.seen.dataBefore = AsBytes(kOldData);  // unreadable while held
+    if (c.data == DataFile::HeldOpen) before.seen.dataBefore = AsBytes(kOldData);  // unreadable while held
 
     const QuietRun run = RunQuietly(log);
     installation.Release();
 
     EXPECT_EQ(run.exitCode, std::optional<DWORD>(GetParam().exitCode));
     EXPECT_FALSE(run.windowShown) << "a window in a quiet run";
-    installation.ExpectAfterRun(c.installs);
+    installation.ExpectAfterRun();
     const std::vector<std::string> lines = LogLines(log);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Field(lines[0], "exit"), std::to_string(GetParam().exitCode)) << lines[0];
     std::printf("  %s\n", lines[0].c_str());
-    RecordCase(before, std::string("Quiet/") + c.name, installation.folder(), {U16(c.message)}, std::nullopt, lines[0]);
+    RecordCase(before, std::string("Quiet/") + c.name, installation.folder(), {U16(MessageOf(c.outcome))}, std::nullopt,
+               lines[0]);
 }
 INSTANTIATE_TEST_SUITE_P(Runs, QuietTest, testing::ValuesIn(kQuietCases),
                          [](const testing::TestParamInfo<QuietCase>& info) { return std::string(info.param.name); });
@@ -536,7 +518,7 @@ TEST(QuietLogTest, RunsAppendWholeLinesAndNeverDependOnTheLog) {
     EXPECT_EQ(RunQuietly(log, nullptr, L" /nonsense").exitCode, std::optional<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(ReadBytes(log).has_value()) << "a refused command line logged";
     EXPECT_EQ(RunQuietly(installation.root() + L"\\no\\such\\folder\\quiet.log").exitCode, std::optional<DWORD>(0));
-    installation.ExpectAfterRun(true);
+    installation.ExpectAfterRun();
 
     App first, second;
     const std::wstring arguments = L"/quiet /log \"" + log + L"\"";

@@ -2,6 +2,7 @@
 
 #include "test_support.h"
 #include "tests/matrix/expect_read.h"
+#include "tests/matrix/registry_cases.h"
 
 namespace {
 
@@ -84,46 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
                       RootCase{u"HKEY_CURRENT_USER ", std::nullopt}, RootCase{u"HKEY_USER", std::nullopt},
                       RootCase{u"HKEY_USERS_", std::nullopt}, RootCase{u"HKEY_CU", std::nullopt}));
 
-// What a stored value reads back as. `raises` means the read must raise
-// InvalidArgument instead of returning text.
-struct ReadCase {
-    const char* name;
-    std::uint32_t type;
-    std::string bytes;
-    std::u16string expected;
-    bool raises = false;
-};
-
-class ReadStringValueTest : public FakePlatformTest, public ::testing::WithParamInterface<ReadCase> {};
+class ReadStringValueTest : public FakePlatformTest, public ::testing::WithParamInterface<matrix::StoredValueCase> {};
 
 TEST_P(ReadStringValueTest, DecodesTheStoredBytes) {
-    const ReadCase& c = GetParam();
+    const matrix::StoredValueCase& c = GetParam();
     fake::PutValue(kCurrentUser, "Software\\Qd", "Value", c.type, BytesOf(c.bytes));
     const auto read = ReadStringValue(kKey, u"Value");
     matrix::ExpectRead(read, c.raises, c.expected);
 }
 
-const std::string k254(254, 'a');
-const std::string k255(255, 'a');
-
-INSTANTIATE_TEST_SUITE_P(
-    StoredValues, ReadStringValueTest,
-    ::testing::Values(
-        ReadCase{"Plain", 1, std::string("7.0.8\0", 6), u"7.0.8"},
-        ReadCase{"Longest", 1, k254 + '\0', std::u16string(254, u'a')}, ReadCase{"TooLong", 1, k255 + '\0', u"Error."},
-        ReadCase{"LongestUnterminated", 3, k254, std::u16string(253, u'a')},
-        ReadCase{"ExactlyTheBufferUnterminated", 3, k255, std::u16string(254, u'a')},
-        ReadCase{"SpacesTrimmedInFrontKeptBehind", 1, std::string("  abc \0", 7), u"abc "},
-        ReadCase{"EmbeddedNul", 1, std::string("ab\0cd\0", 6), u"ab"},
-        ReadCase{"EmptyWithTerminator", 1, std::string("\0", 1), u""},
-        ReadCase{"SpacesWithTerminator", 1, std::string("  \0", 3), u""},
-        ReadCase{"EmptyWithoutTerminator", 3, "", u"", true}, ReadCase{"SpacesWithoutTerminator", 3, "   ", u"", true},
-        ReadCase{"UnterminatedLosesItsLastCharacter", 3, "abc", u"ab"},
-        ReadCase{"Gbk", 1, std::string("\xD6\xD0\xCE\xC4\0", 5), u"中文"},
-        ReadCase{"GbkPathAtTheLimit", 1, std::string(252, 'x') + "\xD6\xD0" + '\0', std::u16string(252, u'x') + u"中"},
-        ReadCase{"DwordTypeIsNotExamined", 4, std::string("\x31\x32\x33\x00", 4), u"123"},
-        ReadCase{"MultiStringReadsItsFirstString", 7, std::string("one\0two\0\0", 9), u"one"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(StoredValues, ReadStringValueTest, ::testing::ValuesIn(matrix::kStoredValueCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FakePlatformTest, ReadOfAMissingValueOrKeyIsTheSentinel) {
     fake::CreateKey(kCurrentUser, "Software\\Qd");

@@ -5,6 +5,7 @@
 #include "test_support.h"
 #include "tests/matrix/expected.h"
 #include "tests/matrix/payload.h"
+#include "tests/matrix/run_cases.h"
 
 namespace {
 
@@ -14,48 +15,61 @@ using platform::MessageIcon;
 const char kSubKey[] = "Software\\Qd";
 const fake::Bytes kOld = BytesOf("<old data/>");
 
-// One run: how the registry and the folder are set up, and what must follow.
-struct RunCase {
-    const char* name;
-    const char* pathTol;       // null: no "PathTOL" value
-    const char* verTol;        // null: no "VerTOL" value
-    const char16_t* dataFile;  // where the old data file lies (null: nowhere)
-    std::uint32_t attributes;  // of the old data file
-    UpdateOutcome outcome;
-    const char* verTolAfter;  // null: still absent
-};
-
 const char16_t kNoUpdate[] = u"" EXPECTED_NOTHING_TO_UPDATE;
 const char16_t kAlready[] = u"" EXPECTED_ALREADY_UPDATED;
 const char16_t kInstalled[] = u"" EXPECTED_INSTALLED;
 const char16_t kFailed[] = u"" EXPECTED_FAILED;
+const char16_t kData[] = u"C:\\App\\unit.xml";
 
 struct Expected {
     const char16_t* text;
     MessageIcon icon;
 };
 
-Expected MessageFor(UpdateOutcome outcome) {
+Expected MessageFor(matrix::Outcome outcome) {
     switch (outcome) {
-        case UpdateOutcome::NoUpdateNeeded: return {kNoUpdate, MessageIcon::Critical};
-        case UpdateOutcome::AlreadyUpdated: return {kAlready, MessageIcon::Information};
-        case UpdateOutcome::Installed: return {kInstalled, MessageIcon::Information};
-        case UpdateOutcome::Failed: break;
+        case matrix::Outcome::NoUpdateNeeded: return {kNoUpdate, MessageIcon::Critical};
+        case matrix::Outcome::AlreadyUpdated: return {kAlready, MessageIcon::Information};
+        case matrix::Outcome::Installed: return {kInstalled, MessageIcon::Information};
+        case matrix::Outcome::Failed: break;
     }
     return {kFailed, MessageIcon::Critical};
 }
 
-class UpdateRunTest : public FakePlatformTest, public ::testing::WithParamInterface<RunCase> {};
+std::uint32_t AttributesOf(matrix::DataFile data) {
+    switch (data) {
+        case matrix::DataFile::Archive: return 0x20;
+        case matrix::DataFile::Hidden: return platform::kAttributeHidden;
+        case matrix::DataFile::System: return platform::kAttributeSystem;
+        case matrix::DataFile::ReadOnly: return platform::kAttributeReadOnly;
+        default: return 0;
+    }
+}
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// The rows every suite runs (tests/matrix/run_cases.h), over the stand-ins:
+// the installation below C:\Cases, the current folder C:\.
+class UpdateRunTest : public FakePlatformTest, public ::testing::WithParamInterface<matrix::RunCase> {};
 
 TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
-    const RunCase& c = GetParam();
-    fake::CreateKey(kCurrentUser, kSubKey);
-    if (c.pathTol) fake::PutString(kCurrentUser, kSubKey, "PathTOL", c.pathTol);
-    if (c.verTol) fake::PutString(kCurrentUser, kSubKey, "VerTOL", c.verTol);
-    fake::AddFolder(u"C:\\App");
-    if (c.dataFile) fake::PutFile(c.dataFile, kOld, c.attributes);
+    const matrix::RunCase& c = GetParam();
+    const std::string folder = std::string("C:\\Cases\\") + c.below;
+    const std::u16string data = Wide(folder) + u"\\unit.xml";
+    const std::u16string decoys[] = {u"C:\\Error\\unit.xml", u"C:\\unit.xml"};
+    if (c.key) fake::CreateKey(kCurrentUser, kSubKey);
+    if (c.key && c.pathTol) fake::PutString(kCurrentUser, kSubKey, "PathTOL", matrix::ExpandPathTol(c.pathTol, folder));
+    if (c.key && c.verTol) fake::PutString(kCurrentUser, kSubKey, "VerTOL", c.verTol);
+    fake::AddFolder(Wide(folder));
+    const bool file = c.data != matrix::DataFile::None && c.data != matrix::DataFile::Folder;
+    if (c.data == matrix::DataFile::Folder) fake::AddFolder(data);
+    if (file) fake::PutFile(data, kOld, AttributesOf(c.data));
+    fake::SetLocked(data, c.data == matrix::DataFile::HeldOpen);
+    if (matrix::LeadsNowhere(c)) {
+        for (const std::u16string& decoy : decoys) fake::PutFile(decoy, kOld);
+    }
 
-    EXPECT_EQ(app::UpdateRun(), c.outcome);
+    EXPECT_EQ(static_cast<int>(app::UpdateRun()), static_cast<int>(c.outcome));
 
     ASSERT_EQ(fake::Messages().size(), 1u);
     const Expected expected = MessageFor(c.outcome);
@@ -63,9 +77,12 @@ TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
     EXPECT_EQ(fake::Messages()[0].icon, expected.icon);
     EXPECT_EQ(fake::Messages()[0].title, u"Tolvar Update");
     EXPECT_EQ(fake::WindowLookups(), std::vector<std::u16string>{u"tolvar"});
-
-    if (c.dataFile) {
-        EXPECT_EQ(fake::FileBytes(c.dataFile), c.outcome == UpdateOutcome::Installed ? matrix::Payload() : kOld);
+    if (file) {
+        EXPECT_EQ(fake::FileBytes(data), c.outcome == matrix::Outcome::Installed ? matrix::Payload() : kOld);
+        EXPECT_EQ(fake::FilesIn(Wide(folder)), std::vector<std::u16string>{u"unit.xml"}) << "files left";
+    }
+    if (matrix::LeadsNowhere(c)) {
+        for (const std::u16string& decoy : decoys) EXPECT_EQ(fake::FileBytes(decoy), kOld);
     }
     const auto version = fake::GetValue(kCurrentUser, kSubKey, "VerTOL");
     if (c.verTolAfter) {
@@ -76,34 +93,8 @@ TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
     }
 }
 
-constexpr std::uint32_t kReadOnly = platform::kAttributeReadOnly;
-constexpr std::uint32_t kHidden = platform::kAttributeHidden;
-constexpr std::uint32_t kSystem = platform::kAttributeSystem;
-constexpr std::uint32_t kArchive = 0x20;
-const char16_t kData[] = u"C:\\App\\unit.xml";
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, UpdateRunTest,
-    ::testing::Values(
-        RunCase{"OlderVersionInstalls", "C:\\App", "7.0.7", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"TrailingBackslash", "C:\\App\\", "7.0.7", kData, kArchive, UpdateOutcome::Installed,
-                EXPECTED_DATA_VERSION},
-        RunCase{"SameVersion", "C:\\App", EXPECTED_DATA_VERSION, kData, 0, UpdateOutcome::AlreadyUpdated,
-                EXPECTED_DATA_VERSION},
-        RunCase{"NewerVersion", "C:\\App", "7.1", kData, 0, UpdateOutcome::AlreadyUpdated, "7.1"},
-        RunCase{"OrdinalTenBeforeEight", "C:\\App", "7.0.10", kData, 0, UpdateOutcome::Installed,
-                EXPECTED_DATA_VERSION},
-        RunCase{"ProperPrefixIsOlder", "C:\\App", "7.0", kData, 0, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"LowerCaseSortsAfterDigits", "C:\\App", "a", kData, 0, UpdateOutcome::AlreadyUpdated, "a"},
-        RunCase{"MissingVersionReadsAsSentinel", "C:\\App", nullptr, kData, 0, UpdateOutcome::AlreadyUpdated, nullptr},
-        RunCase{"NoDataFile", "C:\\App", "7.0.7", nullptr, 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"HiddenDataFile", "C:\\App", "7.0.7", kData, kHidden, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"SystemDataFile", "C:\\App", "7.0.7", kData, kSystem, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"ReadOnlyDataFile", "C:\\App", "7.0.7", kData, kReadOnly, UpdateOutcome::Failed, "7.0.7"},
-        RunCase{"MissingFolderValue", nullptr, "7.0.7", u"Error.\\unit.xml", 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"EmptyFolderValue", "", "7.0.7", u"\\unit.xml", 0, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"MalformedFolder", "C:\\A*p", "7.0.7", nullptr, 0, UpdateOutcome::Failed, "7.0.7"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateRunTest, ::testing::ValuesIn(matrix::kRunCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // "C:\" is the drive's root, not the current folder of drive C.
 TEST_F(FakePlatformTest, ADriveRootIsTheRootWhateverTheCurrentFolder) {
@@ -114,13 +105,6 @@ TEST_F(FakePlatformTest, ADriveRootIsTheRootWhateverTheCurrentFolder) {
     fake::PutFile(u"C:\\unit.xml", kOld);
     EXPECT_EQ(app::UpdateRun(), UpdateOutcome::Installed);
     EXPECT_EQ(fake::FileBytes(u"C:\\unit.xml"), matrix::Payload());
-}
-
-TEST_F(FakePlatformTest, FolderIsADirectoryNamedLikeTheDataFile) {
-    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\App");
-    fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
-    fake::AddFolder(u"C:\\App\\unit.xml");
-    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::NoUpdateNeeded);
 }
 
 TEST_F(FakePlatformTest, RecordingTheVersionRefusedIsAFailureNotASuccess) {

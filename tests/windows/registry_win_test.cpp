@@ -4,6 +4,7 @@
 
 #include "win_test_support.h"
 #include "tests/matrix/expect_read.h"
+#include "tests/matrix/registry_cases.h"
 
 namespace {
 
@@ -15,51 +16,44 @@ const char16_t kKey[] = u"HKEY_CURRENT_USER\\Software\\Qd";
 
 using RegistryTest = QdKeyTest;
 
-// A value stored either as ANSI bytes (RegSetValueExA) or as UTF-16 units
-// (RegSetValueExW), and what the module reads back.
-struct StoredCase {
-    const char* name;
-    DWORD type;
-    std::string ansi;   // used when `wide` is empty
-    std::wstring wide;  // stored through RegSetValueExW, bytes as given (no terminator added)
-    std::u16string expected;
-    bool raises = false;
-};
-
-class StoredValueTest : public RegistryTest, public ::testing::WithParamInterface<StoredCase> {};
+// The values every build reads the same way (tests/matrix), stored here in
+// the real registry through RegSetValueExA.
+class StoredValueTest : public RegistryTest, public ::testing::WithParamInterface<matrix::StoredValueCase> {};
 
 TEST_P(StoredValueTest, ReadsBackAsTheAlgorithmSays) {
-    const StoredCase& c = GetParam();
-    if (c.wide.empty()) SetValueA("Value", c.type, BytesOf(c.ansi));
-    else SetValueW(L"Value", c.type, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
-    const auto read = ReadStringValue(kKey, u"Value");
-    matrix::ExpectRead(read, c.raises, c.expected);
+    const matrix::StoredValueCase& c = GetParam();
+    SetValueA("Value", c.type, BytesOf(c.bytes));
+    matrix::ExpectRead(ReadStringValue(kKey, u"Value"), c.raises, c.expected);
     EXPECT_TRUE(Boxes().empty());
 }
 
-const std::string k254(254, 'a');
+INSTANTIATE_TEST_SUITE_P(Values, StoredValueTest, ::testing::ValuesIn(matrix::kStoredValueCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What only the real registry shows: values stored as UTF-16 units
+// (RegSetValueExW) and read through the ANSI query, which converts them to
+// code page 936 and measures the buffer in ANSI bytes.
+struct UnicodeCase {
+    const char* name;
+    std::wstring wide;  // stored as given, no terminator added
+    std::u16string expected;
+};
+
+class UnicodeValueTest : public RegistryTest, public ::testing::WithParamInterface<UnicodeCase> {};
+
+TEST_P(UnicodeValueTest, ReadsBackThroughCodePage936) {
+    const UnicodeCase& c = GetParam();
+    SetValueW(L"Value", REG_SZ, c.wide.data(), static_cast<DWORD>(c.wide.size() * sizeof(wchar_t)));
+    matrix::ExpectRead(ReadStringValue(kKey, u"Value"), false, c.expected);
+}
+
 const std::wstring k127Wide(127, L'中');  // 254 bytes in code page 936
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, StoredValueTest,
-    ::testing::Values(StoredCase{"Plain", REG_SZ, std::string("7.0.8\0", 6), L"", u"7.0.8"},
-                      StoredCase{"Longest", REG_SZ, k254 + '\0', L"", std::u16string(254, u'a')},
-                      StoredCase{"TooLong", REG_SZ, k254 + "a" + '\0', L"", u"Error."},
-                      StoredCase{"Spaces", REG_SZ, std::string("  abc \0", 7), L"", u"abc "},
-                      StoredCase{"EmbeddedNul", REG_SZ, std::string("ab\0cd\0", 6), L"", u"ab"},
-                      StoredCase{"GbkBytes", REG_SZ, std::string("\xD6\xD0\xCE\xC4\0", 5), L"", u"中文"},
-                      StoredCase{"EmptyString", REG_SZ, std::string("\0", 1), L"", u""},
-                      StoredCase{"UnicodeChinese", REG_SZ, "", std::wstring(L"C:\\工程\0", 6), u"C:\\工程"},
-                      StoredCase{"UnicodeLongestInAnsi", REG_SZ, "", k127Wide + L'\0', std::u16string(127, u'中')},
-                      StoredCase{"UnicodeTooLongInAnsi", REG_SZ, "", k127Wide + L"a" + L'\0', u"Error."},
-                      StoredCase{"ExpandStringIsNotExpanded", REG_EXPAND_SZ, std::string("%TEMP%\0", 7), L"",
-                                 u"%TEMP%"},
-                      StoredCase{"DwordBytes", REG_DWORD, std::string("123\0", 4), L"", u"123"},
-                      StoredCase{"BinaryWithoutTerminator", REG_BINARY, "abc", L"", u"ab"},
-                      StoredCase{"MultiString", REG_MULTI_SZ, std::string("one\0two\0\0", 9), L"", u"one"},
-                      StoredCase{"EmptyBinaryRaises", REG_BINARY, "", L"", u"", true},
-                      StoredCase{"SpacesOnlyRaise", REG_BINARY, "   ", L"", u"", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Values, UnicodeValueTest,
+                         ::testing::Values(UnicodeCase{"Chinese", std::wstring(L"C:\\工程\0", 6), u"C:\\工程"},
+                                           UnicodeCase{"LongestInAnsi", k127Wide + L'\0', std::u16string(127, u'中')},
+                                           UnicodeCase{"TooLongInAnsi", k127Wide + L"a" + L'\0', u"Error."}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, MissingValueOrKeyReadsAsTheSentinel) {
     EXPECT_EQ(ReadStringValue(kKey, u"Absent").value(), u"Error.");
