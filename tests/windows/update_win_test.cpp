@@ -5,10 +5,17 @@
 #include "platform/file_system.h"
 #include "platform/known_folders.h"
 
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <algorithm>
 #include "resources/Update.h"
 #include "win_test_support.h"
 #include "tests/matrix/expected.h"
+#include "tests/matrix/run_cases.h"
+
+#include <cstring>
 
 namespace {
 
@@ -85,15 +92,41 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
 }
 
-// The 64-bit Program Files is among the folders a legacy Tolvar's writes are
-// redirected from, in the 32-bit build too, where the system names it only
-// in the environment. (Every prefix of the tests is a 64-bit one.)
-TEST(KnownFolders, IncludeThe64BitProgramFiles) {
+// What the shell names a folder, as the product strips it.
+std::u16string ShellFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::u16string text;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
+    CoTaskMemFree(path);
+    while (text.size() > 3 && text.back() == u'\\') text.pop_back();
+    return text;
+}
+
+// The folders a legacy Tolvar's writes are redirected from are the ones the
+// shell names, whether they come from the environment (as they do when it
+// holds them) or from the shell (when a variable is missing), with the
+// 64-bit Program Files among them in the 32-bit build too, where only the
+// environment names it. (Every prefix of the tests is a 64-bit one.)
+TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
     wchar_t programFiles64[MAX_PATH] = L"";
     ASSERT_NE(GetEnvironmentVariableW(L"ProgramW6432", programFiles64, MAX_PATH), 0u) << "not a 64-bit Windows";
-    const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders();
-    ASSERT_TRUE(folders.ok()) << "the look-up failed with " << folders.error().code();
-    EXPECT_NE(std::find(folders.value().begin(), folders.value().end(), U16(programFiles64)), folders.value().end());
+    std::vector<std::u16string> expected;
+    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86})
+        if (!ShellFolder(*id).empty()) expected.push_back(ShellFolder(*id));
+    expected.push_back(U16(programFiles64));
+    expected.push_back(ShellFolder(FOLDERID_Windows));
+    expected.push_back(ShellFolder(FOLDERID_ProgramData));
+    for (const bool withoutAVariable : {false, true}) {
+        wchar_t saved[MAX_PATH] = L"";
+        GetEnvironmentVariableW(L"ProgramData", saved, MAX_PATH);
+        if (withoutAVariable) SetEnvironmentVariableW(L"ProgramData", nullptr);
+        const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders();
+        const platform::Result<std::u16string> local = platform::LocalAppDataFolder();
+        SetEnvironmentVariableW(L"ProgramData", saved);
+        ASSERT_TRUE(folders.ok() && local.ok()) << withoutAVariable;
+        EXPECT_EQ(folders.value(), expected) << "without ProgramData: " << withoutAVariable;
+        EXPECT_EQ(local.value(), ShellFolder(FOLDERID_LocalAppData));
+    }
 }
 
 // --- SaveResourceToFile -----------------------------------------------------
@@ -197,48 +230,78 @@ TEST(SaveResourceToFile, MissingFolderFolderTargetAndAbsentResource) {
 
 // --- whole runs ---------------------------------------------------------------
 
-struct RunCase {
-    const char* name;
-    const char* pathTol;  // "%F" stands for the scratch folder; null: no value
-    const char* verTol;   // null: no value
-    DWORD attributes;     // of the old data file; ~0u: no data file
-    UpdateOutcome outcome;
-    const char* verTolAfter;  // null: still absent
-};
-
-class UpdateRunTest : public QdKeyTest, public ::testing::WithParamInterface<RunCase> {};
-
-std::string Expand(const char* text, const std::wstring& folder) {
-    std::string out = text;
-    const std::size_t at = out.find("%F");
-    if (at != std::string::npos) out.replace(at, 2, std::string(folder.begin(), folder.end()));
-    return out;
-}
+// The rows every suite runs (tests/matrix/run_cases.h), over Wine's registry
+// and files: the installation below a scratch folder, which is the run's
+// current folder.
+class UpdateRunTest : public QdKeyTest, public ::testing::WithParamInterface<matrix::RunCase> {};
 
 const std::u16string kTexts[] = {u"" EXPECTED_NOTHING_TO_UPDATE, u"" EXPECTED_ALREADY_UPDATED, u"" EXPECTED_INSTALLED,
                                  u"" EXPECTED_FAILED};
 
-TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
-    const RunCase& c = GetParam();
-    ScratchFolder folder;
-    const std::wstring data = folder / L"unit.xml";
-    if (c.attributes != ~0u) WriteFileBytes(data, kOld, c.attributes);
-    if (c.pathTol) SetString("PathTOL", Expand(c.pathTol, folder.path()));
-    if (c.verTol) SetString("VerTOL", c.verTol);
+DWORD AttributesOf(matrix::DataFile data) {
+    switch (data) {
+        case matrix::DataFile::Archive: return FILE_ATTRIBUTE_ARCHIVE;
+        case matrix::DataFile::Hidden: return FILE_ATTRIBUTE_HIDDEN;
+        case matrix::DataFile::System: return FILE_ATTRIBUTE_SYSTEM;
+        case matrix::DataFile::ReadOnly: return FILE_ATTRIBUTE_READONLY;
+        default: return FILE_ATTRIBUTE_NORMAL;
+    }
+}
 
-    EXPECT_EQ(app::UpdateRun(), c.outcome);
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
+    const matrix::RunCase& c = GetParam();
+    ScratchFolder scratch;
+    std::wstring below(c.below, c.below + std::strlen(c.below));
+    const std::wstring folder = scratch / below;
+    for (std::size_t at = 0; at != std::wstring::npos;) {  // the folders down to the installation
+        at = below.find(L'\\', at + 1);
+        CreateDirectoryW((scratch / below.substr(0, at)).c_str(), nullptr);
+    }
+    const std::wstring data = folder + L"\\unit.xml";
+    const bool file = c.data != matrix::DataFile::None && c.data != matrix::DataFile::Folder;
+    if (c.data == matrix::DataFile::Folder) CreateDirectoryW(data.c_str(), nullptr);
+    if (file) WriteFileBytes(data, kOld, AttributesOf(c.data));
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.data == matrix::DataFile::HeldOpen) {
+        held = CreateFileW(data.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    if (!c.key) DeleteQdKey();
+    if (c.key && c.pathTol) SetString("PathTOL", matrix::ExpandPathTol(c.pathTol, Narrow(folder)));
+    if (c.key && c.verTol) SetString("VerTOL", c.verTol);
+    const std::wstring decoys[] = {scratch / L"Error\\unit.xml", scratch.path().substr(0, 2) + L"\\unit.xml"};
+    if (matrix::LeadsNowhere(c)) {
+        CreateDirectoryW((scratch / L"Error").c_str(), nullptr);
+        ASSERT_EQ(GetFileAttributesW(decoys[1].c_str()), INVALID_FILE_ATTRIBUTES) << "a file is at the drive's root";
+        for (const std::wstring& decoy : decoys) WriteFileBytes(decoy, kOld);
+    }
+
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(scratch.path().c_str());
+    EXPECT_EQ(static_cast<int>(app::UpdateRun()), static_cast<int>(c.outcome));
+    SetCurrentDirectoryW(previous);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
 
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text, kTexts[static_cast<int>(c.outcome)]);
     EXPECT_EQ(Boxes()[0].title, u"Tolvar Update");
-    const bool informs = c.outcome == UpdateOutcome::AlreadyUpdated || c.outcome == UpdateOutcome::Installed;
+    const bool informs = c.outcome == matrix::Outcome::AlreadyUpdated || c.outcome == matrix::Outcome::Installed;
     EXPECT_EQ(Boxes()[0].icon, informs ? MessageIcon::Information : MessageIcon::Critical);
-
-    if (c.attributes != ~0u) {
+    if (file) {
         Bytes after;
         ASSERT_TRUE(ReadFileBytes(data, after));
-        EXPECT_EQ(after, c.outcome == UpdateOutcome::Installed ? Payload() : kOld);
-        EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+        EXPECT_EQ(after, c.outcome == matrix::Outcome::Installed ? Payload() : kOld);
+        EXPECT_EQ(NamesIn(folder), std::vector<std::wstring>{L"unit.xml"});
+    }
+    if (matrix::LeadsNowhere(c)) {
+        for (const std::wstring& decoy : decoys) {
+            Bytes after;
+            EXPECT_TRUE(ReadFileBytes(decoy, after) && after == kOld) << Narrow(decoy);
+        }
+        DeleteFileW(decoys[1].c_str());
     }
     Bytes version;
     if (c.verTolAfter) {
@@ -249,28 +312,8 @@ TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     }
 }
 
-constexpr DWORD kNoFile = ~0u;
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, UpdateRunTest,
-    ::testing::Values(
-        RunCase{"Installs", "%F", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"TrailingBackslash", "%F\\", "7.0.7", FILE_ATTRIBUTE_ARCHIVE, UpdateOutcome::Installed,
-                EXPECTED_DATA_VERSION},
-        RunCase{"TenBeforeEight", "%F", "7.0.10", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed,
-                EXPECTED_DATA_VERSION},
-        RunCase{"PrefixIsOlder", "%F", "7.0", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Installed, EXPECTED_DATA_VERSION},
-        RunCase{"SameVersion", "%F", EXPECTED_DATA_VERSION, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated,
-                EXPECTED_DATA_VERSION},
-        RunCase{"NoVersion", "%F", nullptr, FILE_ATTRIBUTE_NORMAL, UpdateOutcome::AlreadyUpdated, nullptr},
-        RunCase{"NoDataFile", "%F", "7.0.7", kNoFile, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"Hidden", "%F", "7.0.7", FILE_ATTRIBUTE_HIDDEN, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"System", "%F", "7.0.7", FILE_ATTRIBUTE_SYSTEM, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"ReadOnly", "%F", "7.0.7", FILE_ATTRIBUTE_READONLY, UpdateOutcome::Failed, "7.0.7"},
-        RunCase{"NoFolderValue", nullptr, "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"EmptyFolderValue", "", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::NoUpdateNeeded, "7.0.7"},
-        RunCase{"MalformedFolder", "%F\\a*b", "7.0.7", FILE_ATTRIBUTE_NORMAL, UpdateOutcome::Failed, "7.0.7"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateRunTest, ::testing::ValuesIn(matrix::kRunCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRunTest, RelativeFolderIsResolvedAgainstTheCurrentDirectory) {
     ScratchFolder folder;
@@ -289,28 +332,6 @@ TEST_F(UpdateRunTest, RelativeFolderIsResolvedAgainstTheCurrentDirectory) {
     EXPECT_EQ(after, Payload());
     DeleteFileW((folder / L"data\\unit.xml").c_str());
     RemoveDirectoryW((folder / L"data").c_str());
-}
-
-TEST_F(UpdateRunTest, ADataFileHeldOpenFailsAndKeepsTheVersion) {
-    ScratchFolder folder;
-    WriteFileBytes(folder / L"unit.xml", kOld);
-    SetString("PathTOL", Expand("%F", folder.path()));
-    SetString("VerTOL", "7.0.7");
-    HANDLE held = CreateFileW((folder / L"unit.xml").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::Failed);
-    CloseHandle(held);
-    Bytes version;
-    ASSERT_TRUE(ReadValueA("VerTOL", version));
-    EXPECT_EQ(version, BytesOf(std::string("7.0.7\0", 6)));
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
-}
-
-TEST_F(UpdateRunTest, AMissingKeyNeedsNoUpdate) {
-    DeleteQdKey();
-    EXPECT_EQ(app::UpdateRun(), UpdateOutcome::NoUpdateNeeded);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0].text, u"" EXPECTED_NOTHING_TO_UPDATE);
 }
 
 }  // namespace
