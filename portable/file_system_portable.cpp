@@ -152,11 +152,21 @@ Result<Parsed> Parse(const std::u16string& path) {
         parsed = current.value();
         rest = text;
     }
-    for (const std::u16string& part : Split(rest)) {
+    const std::vector<std::u16string> parts = Split(rest);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::u16string part = parts[i];
         if (!verbatim && (part.empty() || part == u".")) continue;
         if (!verbatim && part == u"..") {
             if (!parsed.parts.empty()) parsed.parts.pop_back();
             continue;
+        }
+        // As Windows trims a path's names: the last loses its trailing
+        // periods and spaces, any other one trailing period ("Error." is
+        // the folder Error).
+        if (!verbatim && i + 1 == parts.size()) {
+            while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+        } else if (!verbatim && part.size() >= 2 && part.back() == u'.' && part[part.size() - 2] != u'.') {
+            part.pop_back();
         }
         if (part.empty()) continue;
         parsed.parts.push_back(part);
