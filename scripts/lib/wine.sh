@@ -53,9 +53,17 @@ wine_reg() { env LC_ALL="$wine_locale" /usr/lib/wine/wine64 reg "$@"; }
 # through the registry rather than with "explorer /desktop=", because a
 # 64-bit explorer cannot start a 32-bit program where x86-32 is emulated
 # (the child dies setting up its address space).
+# A failed attempt is reported and tried once more.
 wine_desktop() {
-  wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v "$2" /t REG_SZ /d "$3" /f >/dev/null &&
-    wine_reg add "HKCU\\Software\\Wine\\AppDefaults\\$1\\Explorer" /v Desktop /t REG_SZ /d "$2" /f >/dev/null
+  local out attempt
+  for attempt in 1 2; do
+    out=$(wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v "$2" /t REG_SZ /d "$3" /f 2>&1 &&
+      wine_reg add "HKCU\\Software\\Wine\\AppDefaults\\$1\\Explorer" /v Desktop /t REG_SZ /d "$2" /f 2>&1) &&
+      return 0
+    echo "wine.sh: attempt $attempt to set the virtual desktop $2 for $1 failed: $out" >&2
+    sleep 1
+  done
+  return 1
 }
 
 # wineboot of a new prefix runs two 32-bit set-up steps (the WoW64 part of
@@ -97,6 +105,12 @@ wine_make_prefix() {
   wine_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wine_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma /t REG_MULTI_SZ \
       /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0SIMSUN.TTC,SimSun' /f >/dev/null 2>&1
+  # The server these started keeps the default persistence of 3 s, and
+  # "wineserver -p60" cannot change a server that already runs (it exits
+  # with 2): a program started a moment after the last one ends could meet
+  # it shutting down and fail at once. Waiting for it to go lets wine_start
+  # start the persistent one.
+  wineserver -w
 }
 
 # The server and Wine's own system processes are started detached from our
