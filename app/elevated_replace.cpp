@@ -74,17 +74,17 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     if (!fileName.ok()) return fileName.error().code();
     const std::size_t nameAt = platform::LastPartAt(dataFile);
     const std::u16string name = dataFile.substr(nameAt);
-    if (!IsPlainLocalPath(dataFile) || !SamePath(name, fileName.value()) ||
-        !platform::IsLocalFixedDrive(dataFile.substr(0, 3)))
-        return kErrorInvalidParameter;
+    if (!IsPlainLocalPath(dataFile) || !SamePath(name, fileName.value())) return kErrorInvalidParameter;
 
     // Opened from the drive root down, refusing every link, and only the
     // folder the first copy opened: a path that leads elsewhere, or another
     // folder now at the same path, means something was swapped in between.
+    // Everything after is asked of the folder's handle.
     const std::u16string folderPath = platform::FolderOf(dataFile);
     platform::UniqueFile folder;
     const platform::Status opened = platform::OpenFolder(folderPath, platform::Links::Refuse, folder);
     if (!opened.ok()) return Refusal(opened.error().code());
+    if (!platform::IsOnLocalFixedDrive(folder)) return kErrorInvalidParameter;
     const platform::Result<std::u16string> reached = platform::FinalPath(folder);
     if (!reached.ok() || !SamePath(reached.value(), folderPath)) return kErrorInvalidParameter;
     if (!folderIdentity.empty()) {

@@ -90,7 +90,7 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
                        Prompting prompting, UpdateReport& report) {
     const Status saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, name);
     if (saved.ok() || !platform::NeedsRights(saved.error()) || platform::ProcessIsElevated()) return saved;
-    if (!HasDriveRoot(folderPath) || !platform::IsLocalFixedDrive(folderPath.substr(0, 3))) return saved;
+    if (!HasDriveRoot(folderPath) || !platform::IsOnLocalFixedDrive(folder)) return saved;
     report.elevationWouldHelp = true;
     if (prompting == Prompting::Never) return saved;
     const Result<std::u16string> identity = platform::IdentityOf(folder);

@@ -58,8 +58,9 @@ Result<std::u16string> FinalPath(const UniqueFile& folder);
 // gives the same text through any path, another folder another.
 Result<std::u16string> IdentityOf(const UniqueFile& folder);
 
-// Whether the drive whose root is `root` ("C:\") is a local fixed disk.
-bool IsLocalFixedDrive(const std::u16string& root);
+// Whether the opened folder is on a local fixed disk, as the volume it is on
+// tells through the handle: not a network share or drive, not removable.
+bool IsOnLocalFixedDrive(const UniqueFile& folder);
 
 // The attributes of what `name` in `folder` is, without following a link of
 // that name: a link (or a name that the file system resolved to another

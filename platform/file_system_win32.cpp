@@ -219,7 +219,18 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder) {
     return text;
 }
 
-bool IsLocalFixedDrive(const std::u16string& root) { return GetDriveTypeW(Wide(root)) == DRIVE_FIXED; }
+// What GetDriveTypeW calls DRIVE_FIXED, asked of the volume the handle is on
+// rather than of a drive letter, which could name another volume by now.
+bool IsOnLocalFixedDrive(const UniqueFile& folder) {
+    constexpr DEVICE_TYPE kDisk = 0x7, kDiskFileSystem = 0x8;        // FILE_DEVICE_DISK, FILE_DEVICE_DISK_FILE_SYSTEM
+    constexpr ULONG kRemovableMedia = 0x1, kRemoteDevice = 0x10;  // FILE_REMOVABLE_MEDIA, FILE_REMOTE_DEVICE
+    FILE_FS_DEVICE_INFORMATION device{};
+    IO_STATUS_BLOCK io{};
+    if (!NT_SUCCESS(NtQueryVolumeInformationFile(folder.get(), &io, &device, sizeof device, FileFsDeviceInformation)))
+        return false;
+    if (device.DeviceType != kDisk && device.DeviceType != kDiskFileSystem) return false;
+    return (device.Characteristics & (kRemovableMedia | kRemoteDevice)) == 0;
+}
 
 Result<std::uint32_t> AttributesIn(const UniqueFile& folder, const std::u16string& name) {
     HANDLE raw = INVALID_HANDLE_VALUE;

@@ -515,8 +515,11 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder) {
     return u"node-" + Decimal(static_cast<std::uint32_t>(open->node));
 }
 
-bool IsLocalFixedDrive(const std::u16string& root) {
-    const std::u16string key = fake::Folded(root);
+bool IsOnLocalFixedDrive(const UniqueFile& folder) {
+    const fake::Handle* open = fake::HandleOf(folder.get());
+    std::uint64_t root = open ? open->node : 0;
+    while (fake::NodeOf(root) && fake::NodeOf(root)->parent) root = fake::NodeOf(root)->parent;
+    const std::u16string key = fake::Folded(fake::PathOf(root));  // "c:\" or "\\server\share"
     auto found = fake::F().driveTypes.find(key);
     if (found != fake::F().driveTypes.end()) return found->second == fake::DriveType::Fixed;
     return key.size() == 3 && fake::IsLetter(key[0]) && key[1] == u':' && key[2] == u'\\';
