@@ -22,11 +22,10 @@ bool RedirectionTrustEnforced();
 inline constexpr char16_t kOwnPath[] = u"C:\\Downloads\\UpDate.exe";
 void ResetElevation();
 
-// Defaults: C:\Program Files, C:\Program Files (x86), C:\Windows, C:\ProgramData
-// and C:\Users\me\AppData\Local.
-void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string localAppData);
-// The look-up of those folders cannot be made (the shell's DLLs do not load):
-// both calls fail the VirtualStore step with `error`.
+// The known folders are C:\Program Files, C:\Program Files (x86), C:\Windows,
+// C:\ProgramData and C:\Users\me\AppData\Local. Their look-up cannot be made
+// (the shell's DLLs do not load): both calls fail the VirtualStore step with
+// `error`.
 void FailKnownFolders(std::uint32_t error);
 void ResetKnownFolders();
 

@@ -19,10 +19,6 @@ Folders& K() {
 
 }  // namespace
 
-void SetKnownFolders(std::vector<std::u16string> virtualized, std::u16string localAppData) {
-    K().virtualized = std::move(virtualized);
-    K().localAppData = std::move(localAppData);
-}
 void FailKnownFolders(std::uint32_t error) { K().error = error; }
 void ResetKnownFolders() { K() = Folders{}; }
 

@@ -23,7 +23,6 @@ void SetUser(const std::u16string& name, bool localSystem) {
     S().user = name;
     S().localSystem = localSystem;
 }
-void SetUtcTimestamp(const std::u16string& timestamp) { S().timestamp = timestamp; }
 void ResetSession() { S() = Session{}; }
 
 }  // namespace fake

@@ -7,7 +7,7 @@
 namespace fake {
 
 void SetUser(const std::u16string& name, bool localSystem = false);  // "me" until set
-void SetUtcTimestamp(const std::u16string& timestamp);               // 2026-01-02T03:04:05Z until set
+// The time is always 2026-01-02T03:04:05Z.
 void ResetSession();
 
 }  // namespace fake

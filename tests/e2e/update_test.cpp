@@ -198,8 +198,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, UpdateRunTest, testing::ValuesIn(matrix::kRunCas
                              return std::string(info.param.name);
                          });
 
+// The shared row of that name; a name no row has fails the test.
+const matrix::RunCase& CaseNamed(const std::string& name) {
+    for (const matrix::RunCase& c : matrix::kRunCases)
+        if (name == c.name) return c;
+    ADD_FAILURE() << "no shared case is named " << name;
+    return matrix::kRunCases[0];
+}
+
 TEST(UpdateRunAgainTest, SecondClickAfterAnInstallFindsItDone) {
-    Installation installation(matrix::kRunCases[0]);
+    Installation installation(CaseNamed("Installs"));
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
@@ -223,7 +231,7 @@ bool FocusOn(HWND control) {
 // The same as a person at the keyboard: Enter on the focused "开始更新",
 // Enter on the box's OK, then Space for a second run and Space on OK.
 TEST(UpdateRunAgainTest, KeyboardRunsTheUpdate) {
-    Installation installation(matrix::kRunCases[0]);
+    Installation installation(CaseNamed("Installs"));
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
@@ -275,18 +283,17 @@ struct Before {
     std::vector<std::wstring> files;
 };
 
-// Completes the observation with what the run left and the messages of its
-// programs, judges it by the fault matrix's rules and logs the case.
-// The last whole line of a run log: the line of the run that ended last.
-std::optional<std::string> LastLogLine(const std::wstring& log) {
+// The text of a run log; empty when there is none.
+std::string LogText(const std::wstring& log) {
     const std::optional<std::vector<char>> bytes = ReadBytes(log);
-    std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
-    text.resize(text.size() - 2);
-    const std::size_t start = text.rfind("\r\n");
-    return text.substr(start == std::string::npos ? 0 : start + 2);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
+// The last whole line of a run log: the line of the run that ended last.
+std::optional<std::string> LastLogLine(const std::wstring& log) { return matrix::LastWholeLine(LogText(log)); }
+
+// Completes the observation with what the run left and the messages of its
+// programs, judges it by the fault matrix's rules and logs the case.
 matrix::Observation RecordCase(Before& before, const std::string& name, const std::wstring& folder,
                                std::vector<std::u16string> told, std::optional<matrix::Outcome> expected,
                                std::optional<std::string> logLine = std::nullopt) {
@@ -313,7 +320,7 @@ matrix::Observation RecordCase(Before& before, const std::string& name, const st
 // "VerTOL" is the carried version, and each copy tells one of its four
 // messages (one may find the work done, or the file busy, by the other).
 TEST(TwoCopiesTest, ClickedAtTheSameMomentLeaveOneWholePayload) {
-    Installation installation(matrix::kRunCases[0]);
+    Installation installation(CaseNamed("Installs"));
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     EndSharedApp();
     Before before(installation.folder());
@@ -426,20 +433,10 @@ TEST(ProgramFilesTest, ClickReplacesTheVirtualStoreCopyToo) {
 // --- unattended runs -----------------------------------------------------------
 
 // The lines of a run log, each whole (ended by CR LF).
-std::vector<std::string> LogLines(const std::wstring& log) {
-    std::vector<std::string> lines;
-    const std::optional<std::vector<char>> bytes = ReadBytes(log);
-    const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        lines.push_back(text.substr(at, end - at));
-    return lines;
-}
+std::vector<std::string> LogLines(const std::wstring& log) { return matrix::WholeLines(LogText(log)); }
 
 std::string Field(const std::string& line, const std::string& name) {
-    const std::size_t at = line.find("\t" + name + "=");
-    if (at == std::string::npos) return "?";
-    const std::size_t from = at + name.size() + 2;
-    return line.substr(from, line.find('\t', from) - from);
+    return matrix::LogField(line, name).value_or("?");
 }
 
 // UpDate.exe /quiet /log LOG (with `token` instead of the driver's), watched
@@ -461,11 +458,6 @@ QuietRun RunQuietly(const std::wstring& log, HANDLE token = nullptr, const std::
     return run;
 }
 
-const matrix::RunCase& CaseNamed(const std::string& name) {
-    for (const matrix::RunCase& c : matrix::kRunCases)
-        if (name == c.name) return c;
-    return matrix::kRunCases[0];
-}
 
 struct QuietCase {
     const char* name;  // one of the shared rows

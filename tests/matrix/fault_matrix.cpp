@@ -74,15 +74,6 @@ void Note(std::string& why, const std::string& what) {
     why += what;
 }
 
-// The value of `name=` in a tab-separated log line; nothing when absent.
-std::optional<std::string> LogField(const std::string& line, const std::string& name) {
-    const std::string key = "\t" + name + "=";
-    const std::size_t at = line.find(key);
-    if (at == std::string::npos) return std::nullopt;
-    const std::size_t from = at + key.size();
-    return line.substr(from, line.find_first_of("\t\r\n", from) - from);
-}
-
 // The line must tell what the box told, with the code a deployment tool
 // would get for it, and for a failure name the step and a true error code.
 void JudgeLogLine(const std::string& line, Outcome told, std::string& why) {
@@ -238,6 +229,26 @@ std::string Sha256(const Bytes& bytes) {
     for (std::uint32_t word : h)
         for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 15];
     return hex;
+}
+
+std::vector<std::string> WholeLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+std::optional<std::string> LastWholeLine(const std::string& text) {
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
+    return WholeLines(text).back();
+}
+
+std::optional<std::string> LogField(const std::string& line, const std::string& name) {
+    const std::string key = "\t" + name + "=";
+    const std::size_t at = line.find(key);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t from = at + key.size();
+    return line.substr(from, line.find_first_of("\t\r\n", from) - from);
 }
 
 }  // namespace matrix

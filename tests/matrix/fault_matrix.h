@@ -83,4 +83,12 @@ void RecordStorm(const std::string& name, const StormTally& tally, bool passed, 
 
 std::string Sha256(const Bytes& bytes);  // lower-case hex
 
+// The whole lines of a run log's text, each ended by CR LF (an unfinished
+// last line is left out), and the last of them: the line of the run that
+// ended last, nothing unless the text ends a line.
+std::vector<std::string> WholeLines(const std::string& text);
+std::optional<std::string> LastWholeLine(const std::string& text);
+// The value of `name=` in a tab-separated log line; nothing when absent.
+std::optional<std::string> LogField(const std::string& line, const std::string& name);
+
 }  // namespace matrix

@@ -65,10 +65,7 @@ void KeepRunLog() {
 // The last whole line of the log: the line of the run that ended last.
 std::optional<std::string> LastLogLine() {
     const std::optional<fake::Bytes> bytes = fake::FileBytes(kRunLog);
-    std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
-    text.resize(text.size() - 2);
-    return text.substr(text.rfind("\r\n") == std::string::npos ? 0 : text.rfind("\r\n") + 2);
+    return matrix::LastWholeLine(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
 }
 
 std::vector<std::u16string> Told() {
@@ -130,8 +127,6 @@ struct Fault {
     std::function<void()> inject;
 };
 
-constexpr std::uint32_t kDiskFull = 112;      // ERROR_DISK_FULL
-constexpr std::uint32_t kDeviceError = 1117;  // ERROR_IO_DEVICE
 
 // Each refused call ends the run in 更新失败. with the data file whole: a
 // program that ignored the failure and went on would say 成功.
@@ -222,8 +217,6 @@ INSTANTIATE_TEST_SUITE_P(Points, KilledRunTest, ::testing::ValuesIn(kKillPoints)
 
 const char16_t kProtected[] = u"C:\\Program Files (x86)\\Tolvar";
 const char16_t kProtectedData[] = u"C:\\Program Files (x86)\\Tolvar\\unit.xml";
-const char16_t kStoreFolder[] = u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Tolvar";
-const char16_t kStoreCopy[] = u"C:\\Users\\me\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Tolvar\\unit.xml";
 
 // The copy a granted prompt starts, as the program's start-up runs it.
 std::uint32_t CopyAsStarted(const std::u16string& commandLine) {
@@ -241,10 +234,14 @@ void Grant() {
 }
 const char16_t kLocalAppData[] = u"C:\\Users\\me\\AppData\\Local";
 
-std::u16string StoreCopyOf(const std::u16string& folder) {
-    return kLocalAppData + (u"\\VirtualStore" + folder.substr(2)) + u"\\unit.xml";
+// Where the VirtualStore would keep a copy of `folder`; none for a share.
+std::u16string StoreFolderOf(const std::u16string& folder) {
+    if (folder.size() < 2 || folder[1] != u':') return std::u16string();
+    return kLocalAppData + (u"\\VirtualStore" + folder.substr(2));
 }
-void PutStoreCopy(std::uint32_t attributes = 0) { fake::PutFile(kStoreCopy, kOld, attributes); }
+void PutStoreCopy(std::uint32_t attributes = 0, const std::u16string& folder = kProtected) {
+    fake::PutFile(StoreFolderOf(folder) + u"\\unit.xml", kOld, attributes);
+}
 
 struct ProgramFilesCase {
     const char* name;
@@ -359,7 +356,7 @@ const ProgramFilesCase kProgramFilesCases[] = {
          fake::FailKnownFolders(126);  // ERROR_MOD_NOT_FOUND
      },
      Outcome::Failed, 0, false},
-    {"VirtualStoreCopyUnderThe64BitProgramFiles", [] { fake::PutFile(StoreCopyOf(kProgramFiles64), kOld); },
+    {"VirtualStoreCopyUnderThe64BitProgramFiles", [] { PutStoreCopy(0, kProgramFiles64); },
      Outcome::Installed, 0, true, "C:\\Program Files\\Tolvar", kProgramFiles64},
     {"VirtualStoreCopyThroughAShortName",
      [] {
@@ -391,24 +388,22 @@ TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
     fake::PutFile(data, kOld);
     c.arrange();
     const Snapshot before(c.folder);
+    const std::u16string dacl = fake::DaclOf(data);
 
     app::UpdateRun();
 
     ExpectPasses(Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, c.folder));
     ASSERT_EQ(fake::ElevationRequests().size(), c.prompts);
     for (const std::u16string& asked : fake::ElevationRequests())
-        EXPECT_EQ(asked.rfind(u"/replace-data-file \"" + data + u"\" ", 0), 0u) << "asked for " << asked.size();
-    const std::u16string store = StoreCopyOf(c.folder);
+        EXPECT_EQ(asked.rfind(u"/replace-data-file \"" + data + u"\" ", 0), 0u) << "asked for " << ::testing::PrintToString(asked);
+    const std::u16string store = StoreFolderOf(c.folder);
     if (c.storeReplaced) {
-        EXPECT_EQ(fake::FileBytes(store), *c.storeReplaced ? matrix::Payload() : kOld);
-        EXPECT_EQ(fake::FilesIn(store.substr(0, store.size() - 9)).size(), 1u)
-            << "files left beside the VirtualStore copy";
-    } else {
-        EXPECT_TRUE(fake::FilesIn(store.substr(0, store.size() - 9)).empty()) << "a VirtualStore copy was made";
+        EXPECT_EQ(fake::FileBytes(store + u"\\unit.xml"), *c.storeReplaced ? matrix::Payload() : kOld);
+        EXPECT_EQ(fake::FilesIn(store).size(), 1u) << "files left beside the VirtualStore copy";
+    } else if (!store.empty()) {
+        EXPECT_TRUE(fake::FilesIn(store).empty()) << "a VirtualStore copy was made";
     }
-    if (std::string(c.name) == "FileThatRefusesTheUserAsksAndInstalls") {
-        EXPECT_EQ(fake::DaclOf(data), u"protected;deny-replace");
-    }
+    EXPECT_EQ(fake::DaclOf(data), dacl) << "the data file keeps its DACL";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFilesCases),

@@ -108,6 +108,15 @@ const JudgeCase kCases[] = {
          return seen;
      },
      true, false, ""},
+    // A case that names two true outcomes (a path Windows reads two ways).
+    {"SecondExpectedOutcomeTold",
+     [] {
+         Observation seen = Seen(kOld, "7.0.7", {kNothingToUpdate});
+         seen.expected = Outcome::Failed;
+         seen.alsoExpected = Outcome::NoUpdateNeeded;
+         return seen;
+     },
+     true, false, ""},
     // Two copies at once: one installs, the other finds it done.
     {"TwoProgramsOneInstallsTheOtherFindsItDone",
      [] {
@@ -182,6 +191,14 @@ const JudgeCase kCases[] = {
          return seen;
      },
      false, false, "expected installed, told failed"},
+    {"NeitherExpectedOutcome",
+     [] {
+         Observation seen = Installed();
+         seen.expected = Outcome::Failed;
+         seen.alsoExpected = Outcome::NoUpdateNeeded;
+         return seen;
+     },
+     false, false, "expected failed, told installed"},
 
     // The run's log line: the outcome the box told, the exit code a deployment
     // tool gets for it, and for a failure its step and error.

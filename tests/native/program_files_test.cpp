@@ -102,7 +102,8 @@ TEST_P(ElevatedModeTest, ReplacesOnlyAValidDataFile) {
 
     for (const Seed& seed : kSeeds) {
         const bool replaced = GetParam().replaced && std::u16string(GetParam().replaced) == seed.path;
-        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? matrix::Payload() : kOld) << fake::FilesIn(seed.path).size();
+        EXPECT_EQ(fake::FileBytes(seed.path), replaced ? matrix::Payload() : kOld)
+            << ::testing::PrintToString(std::u16string(seed.path));
     }
     EXPECT_TRUE(fake::IsLink(u"C:\\Linked") && fake::IsLink(u"C:\\LinkFile\\unit.xml"));
     EXPECT_TRUE(fake::Messages().empty()) << "the copy shows nothing";

@@ -25,6 +25,13 @@ protected:
         std::sort(names.begin(), names.end());
         EXPECT_EQ(held, names);
     }
+    // The payload saved into C:\App, through a folder handle held for the call.
+    static platform::Status SaveIntoFolder() {
+        platform::UniqueFile folder;
+        const platform::Status opened = platform::OpenFolder(kFolder, platform::Links::Follow, folder);
+        EXPECT_TRUE(opened.ok());
+        return opened.ok() ? resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml") : opened;
+    }
 };
 
 // What users and Tolvar notice of the old file survives: its attributes
@@ -83,10 +90,7 @@ TEST_F(SaveResourceToFileTest, WaitsOutAHoldOfAMomentOnEitherFile) {
         if (c.busy) fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, c.busy);
         fake::SetLocked(kTarget, c.targetHeld);
         fake::AddFolder(kFolder);
-        platform::UniqueFile folder;
-        ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
-        const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
-        folder.reset();
+        const platform::Status saved = SaveIntoFolder();
         EXPECT_EQ(saved.ok(), c.saved) << c.name;
         if (!saved.ok()) {
             EXPECT_EQ(saved.error(), platform::Error(platform::Step::Rename, platform::kErrorSharingViolation))
@@ -108,10 +112,7 @@ TEST_F(SaveResourceToFileTest, WaitsOutAHoldOfAMomentOnEitherFile) {
 TEST_F(SaveResourceToFileTest, TellsMissingRightsFromABusyFile) {
     fake::PutFile(kTarget, kOld);
     fake::SetDacl(kTarget, u"deny-replace");
-    platform::UniqueFile folder;
-    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
-    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
-    folder.reset();
+    const platform::Status saved = SaveIntoFolder();
     ASSERT_FALSE(saved.ok());
     EXPECT_EQ(saved.error(), platform::Error(platform::Step::Rename, platform::kErrorAccessDenied));
     EXPECT_TRUE(platform::NeedsRights(saved.error()));
@@ -168,15 +169,11 @@ class SaveResourceFaultTest : public SaveResourceToFileTest, public ::testing::W
 
 TEST_P(SaveResourceFaultTest, LeavesTheTargetWhole) {
     const FaultCase& c = GetParam();
-    constexpr std::uint32_t kDiskFull = 112;
     fake::AddFolder(kFolder);
     if (c.targetExists) fake::PutFile(kTarget, kOld);
     fake::FailNext(c.op, kDiskFull, 1, c.bytesBeforeFailure);
 
-    platform::UniqueFile folder;
-    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
-    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
-    folder.reset();
+    const platform::Status saved = SaveIntoFolder();
     ASSERT_FALSE(saved.ok());
     EXPECT_EQ(saved.error(), platform::Error(c.step, kDiskFull));
     if (c.targetExists) {
@@ -204,11 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SaveResourceToFileTest, BytesChangedAfterTheRenameFailTheSave) {
     fake::PutFile(kTarget, kOld);
     fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kTarget); });
-    platform::UniqueFile folder;
-    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, folder).ok());
-    const platform::Status saved = resources::SaveResource(101, u"CUSTOM", folder, u"unit.xml");
+    const platform::Status saved = SaveIntoFolder();
     EXPECT_EQ(saved.error(), platform::Error(platform::Step::Verify, platform::kErrorInstallFailure));
-    folder.reset();
     ExpectFolderHoldsOnly({u"unit.xml"});
 }
 
@@ -220,6 +214,8 @@ TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
         names.push_back(platform::TemporaryName(u"unit.xml", fake::ProcessId(), n));
         fake::PutFile(u"C:\\App\\" + names.back(), kOld);
     }
+    const std::string pid = std::to_string(fake::ProcessId());
+    EXPECT_EQ(names[1], u"unit.xml." + std::u16string(pid.begin(), pid.end()) + u"-1.new") << "the name documented";
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
     ExpectFolderHoldsOnly(names);

@@ -11,6 +11,8 @@
 #include "portable/fake_platform.h"
 
 constexpr std::uint32_t kCurrentUser = 0x80000001u;
+constexpr std::uint32_t kDiskFull = 112;      // ERROR_DISK_FULL
+constexpr std::uint32_t kDeviceError = 1117;  // ERROR_IO_DEVICE
 
 inline fake::Bytes BytesOf(const std::string& text) { return fake::Bytes(text.begin(), text.end()); }
 

@@ -5,6 +5,7 @@
 #include "app/unattended.h"
 #include "test_support.h"
 #include "tests/matrix/expected.h"
+#include "tests/matrix/fault_matrix.h"
 #include "tests/matrix/payload.h"
 
 #include <functional>
@@ -74,17 +75,8 @@ std::map<std::string, std::string> Fields(const std::string& line) {
 }
 
 std::vector<std::string> LogLines() {
-    std::vector<std::string> lines;
     const std::optional<fake::Bytes> bytes = fake::FileBytes(kLog);
-    if (!bytes) return lines;
-    std::string text(bytes->begin(), bytes->end());
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = text.find("\r\n", at);
-        if (end == std::string::npos) break;  // an unfinished line
-        lines.push_back(text.substr(at, end - at));
-        at = end + 2;
-    }
-    return lines;
+    return matrix::WholeLines(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
 }
 
 struct QuietCase {
@@ -146,7 +138,7 @@ const QuietCase kQuietCases[] = {
          fake::RefuseNewFilesIn(u"C:\\App", true);
      },
      5, "failed", "create-temporary", "7.0.7"},
-    {"DiskFull", [] { Installation(), fake::FailNext(FileOp::Write, 112, 1, 100); }, 112, "failed", "write", "7.0.7"},
+    {"DiskFull", [] { Installation(), fake::FailNext(FileOp::Write, kDiskFull, 1, 100); }, kDiskFull, "failed", "write", "7.0.7"},
     {"BytesChangedAfterTheRename",
      [] { Installation(), fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kData); }); }, 1603, "failed",
      "verify", "7.0.7"},

@@ -272,11 +272,7 @@ void MakeFolders(const std::wstring& root, const std::wstring& below) {
 std::optional<std::string> LastLine(const std::wstring& log) {
     Bytes bytes;
     if (!ReadFileBytes(log, bytes)) return std::nullopt;
-    std::string text(bytes.begin(), bytes.end());
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return std::nullopt;
-    text.resize(text.size() - 2);
-    const std::size_t start = text.rfind("\r\n");
-    return text.substr(start == std::string::npos ? 0 : start + 2);
+    return matrix::LastWholeLine(std::string(bytes.begin(), bytes.end()));
 }
 
 // One case, from an empty key and folder to its row in the log. The run
