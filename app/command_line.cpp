@@ -1,16 +1,16 @@
 #include "app/command_line.h"
 
+#include "platform/path_text.h"
+
 namespace app {
 namespace {
-
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 // "/name" or "-name", in any case.
 bool IsSwitch(const std::u16string& argument, const char16_t* name) {
     if (argument.empty() || (argument[0] != u'/' && argument[0] != u'-')) return false;
     std::size_t i = 1;
     for (; name[i - 1] != u'\0'; ++i)
-        if (i >= argument.size() || Lower(argument[i]) != name[i - 1]) return false;
+        if (i >= argument.size() || platform::FoldCase(argument[i]) != name[i - 1]) return false;
     return i == argument.size();
 }
 

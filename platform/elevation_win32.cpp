@@ -85,10 +85,6 @@ Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
 
 void SetPromptOwner(void* window) { g_promptOwner = static_cast<HWND>(window); }
 
-}  // namespace platform
-
-namespace platform {
-
 // ProcessRedirectionTrustPolicy and its flags, from the Windows 10 SDK; the
 // function is looked up because it is missing before Windows 8.
 void EnforceRedirectionTrust() {

@@ -2,20 +2,10 @@
 
 #include <windows.h>
 
+#include "platform/decimal.h"
 #include "platform/handles_win32.h"
 
 namespace platform {
-namespace {
-
-void AppendDigits(std::u16string& text, unsigned value, int digits) {
-    for (int shift = digits - 1; shift >= 0; --shift) {
-        unsigned divisor = 1;
-        for (int i = 0; i < shift; ++i) divisor *= 10;
-        text += static_cast<char16_t>(u'0' + value / divisor % 10);
-    }
-}
-
-}  // namespace
 
 std::u16string UserName() {
     wchar_t name[257];  // UNLEN + 1
@@ -42,14 +32,15 @@ std::u16string UtcTimestamp() {
     GetSystemTime(&now);
     const struct {
         unsigned value;
-        int digits;
+        std::size_t digits;
         char16_t after;
     } parts[] = {{now.wYear, 4, u'-'}, {now.wMonth, 2, u'-'},  {now.wDay, 2, u'T'},
                  {now.wHour, 2, u':'}, {now.wMinute, 2, u':'}, {now.wSecond, 2, u'Z'}};
     std::u16string text;
     for (const auto& part : parts) {
-        AppendDigits(text, part.value, part.digits);
-        text += part.after;
+        const std::u16string digits = Decimal(part.value);
+        if (digits.size() < part.digits) text.append(part.digits - digits.size(), u'0');
+        text += digits + part.after;
     }
     return text;
 }
