@@ -41,20 +41,7 @@ const char* MessageOf(matrix::Outcome outcome) {
     return kFailed;
 }
 
-Icon IconOf(matrix::Outcome outcome) {
-    return outcome == matrix::Outcome::Installed || outcome == matrix::Outcome::AlreadyUpdated ? Icon::Information
-                                                                                               : Icon::Stop;
-}
-
-DWORD AttributesOf(DataFile data) {
-    switch (data) {
-        case DataFile::Archive: return FILE_ATTRIBUTE_ARCHIVE;
-        case DataFile::Hidden: return FILE_ATTRIBUTE_HIDDEN;
-        case DataFile::System: return FILE_ATTRIBUTE_SYSTEM;
-        case DataFile::ReadOnly: return FILE_ATTRIBUTE_READONLY;
-        default: return FILE_ATTRIBUTE_NORMAL;
-    }
-}
+Icon IconOf(matrix::Outcome outcome) { return matrix::Informs(outcome) ? Icon::Information : Icon::Stop; }
 
 std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
@@ -86,7 +73,7 @@ public:
         }
         if (HasFile()) {
             ASSERT_TRUE(WriteBytes(dataFile(), kOldData));
-            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), AttributesOf(case_.data)));
+            ASSERT_TRUE(SetFileAttributesW(dataFile().c_str(), matrix::Win32AttributesOf(case_.data)));
         }
         attributes_ = GetFileAttributesW(dataFile().c_str());
         if (case_.key) {

@@ -6,6 +6,8 @@
 // data file and "VerTOL".
 #pragma once
 
+#include <cstdint>
+
 #include "tests/matrix/expected.h"
 #include "tests/matrix/fault_matrix.h"
 
@@ -56,6 +58,27 @@ inline const RunCase kRunCases[] = {
     {"EmptyFolderValue", "", "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, "7.0.7"},
     {"NoKey", nullptr, nullptr, DataFile::Plain, Outcome::NoUpdateNeeded, nullptr, "Tolvar", false},
 };
+
+// The attributes a row gives the data file, as Windows numbers them; 0 for
+// a plain one (which Windows writes as FILE_ATTRIBUTE_NORMAL).
+inline std::uint32_t AttributesOf(DataFile data) {
+    switch (data) {
+        case DataFile::Archive: return 0x20;   // FILE_ATTRIBUTE_ARCHIVE
+        case DataFile::Hidden: return 0x2;     // FILE_ATTRIBUTE_HIDDEN
+        case DataFile::System: return 0x4;     // FILE_ATTRIBUTE_SYSTEM
+        case DataFile::ReadOnly: return 0x1;   // FILE_ATTRIBUTE_READONLY
+        default: return 0;
+    }
+}
+
+// The same as a Win32 call takes them, where none is FILE_ATTRIBUTE_NORMAL.
+inline std::uint32_t Win32AttributesOf(DataFile data) {
+    const std::uint32_t attributes = AttributesOf(data);
+    return attributes != 0 ? attributes : 0x80;
+}
+
+// Whether the outcome's box informs (the information icon) rather than warns.
+inline bool Informs(Outcome outcome) { return outcome == Outcome::AlreadyUpdated || outcome == Outcome::Installed; }
 
 // "PathTOL" of a row, with "%F" replaced by `folder` (in the same encoding).
 template <class Text>

@@ -36,16 +36,6 @@ Expected MessageFor(matrix::Outcome outcome) {
     return {kFailed, MessageIcon::Critical};
 }
 
-std::uint32_t AttributesOf(matrix::DataFile data) {
-    switch (data) {
-        case matrix::DataFile::Archive: return 0x20;
-        case matrix::DataFile::Hidden: return platform::kAttributeHidden;
-        case matrix::DataFile::System: return platform::kAttributeSystem;
-        case matrix::DataFile::ReadOnly: return platform::kAttributeReadOnly;
-        default: return 0;
-    }
-}
-
 std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // The rows every suite runs (tests/matrix/run_cases.h), over the stand-ins:
@@ -63,7 +53,7 @@ TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
     fake::AddFolder(Wide(folder));
     const bool file = c.data != matrix::DataFile::None && c.data != matrix::DataFile::Folder;
     if (c.data == matrix::DataFile::Folder) fake::AddFolder(data);
-    if (file) fake::PutFile(data, kOld, AttributesOf(c.data));
+    if (file) fake::PutFile(data, kOld, matrix::AttributesOf(c.data));
     fake::SetLocked(data, c.data == matrix::DataFile::HeldOpen);
     if (matrix::LeadsNowhere(c)) {
         for (const std::u16string& decoy : decoys) fake::PutFile(decoy, kOld);

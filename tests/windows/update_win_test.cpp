@@ -238,16 +238,6 @@ class UpdateRunTest : public QdKeyTest, public ::testing::WithParamInterface<mat
 const std::u16string kTexts[] = {u"" EXPECTED_NOTHING_TO_UPDATE, u"" EXPECTED_ALREADY_UPDATED, u"" EXPECTED_INSTALLED,
                                  u"" EXPECTED_FAILED};
 
-DWORD AttributesOf(matrix::DataFile data) {
-    switch (data) {
-        case matrix::DataFile::Archive: return FILE_ATTRIBUTE_ARCHIVE;
-        case matrix::DataFile::Hidden: return FILE_ATTRIBUTE_HIDDEN;
-        case matrix::DataFile::System: return FILE_ATTRIBUTE_SYSTEM;
-        case matrix::DataFile::ReadOnly: return FILE_ATTRIBUTE_READONLY;
-        default: return FILE_ATTRIBUTE_NORMAL;
-    }
-}
-
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
@@ -262,7 +252,7 @@ TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     const std::wstring data = folder + L"\\unit.xml";
     const bool file = c.data != matrix::DataFile::None && c.data != matrix::DataFile::Folder;
     if (c.data == matrix::DataFile::Folder) CreateDirectoryW(data.c_str(), nullptr);
-    if (file) WriteFileBytes(data, kOld, AttributesOf(c.data));
+    if (file) WriteFileBytes(data, kOld, matrix::Win32AttributesOf(c.data));
     HANDLE held = INVALID_HANDLE_VALUE;
     if (c.data == matrix::DataFile::HeldOpen) {
         held = CreateFileW(data.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -288,8 +278,7 @@ TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text, kTexts[static_cast<int>(c.outcome)]);
     EXPECT_EQ(Boxes()[0].title, u"Tolvar Update");
-    const bool informs = c.outcome == matrix::Outcome::AlreadyUpdated || c.outcome == matrix::Outcome::Installed;
-    EXPECT_EQ(Boxes()[0].icon, informs ? MessageIcon::Information : MessageIcon::Critical);
+    EXPECT_EQ(Boxes()[0].icon, matrix::Informs(c.outcome) ? MessageIcon::Information : MessageIcon::Critical);
     if (file) {
         Bytes after;
         ASSERT_TRUE(ReadFileBytes(data, after));
