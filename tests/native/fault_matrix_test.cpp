@@ -251,6 +251,7 @@ struct ProgramFilesCase {
     std::optional<bool> storeReplaced;  // nothing: no VirtualStore copy
     const char* pathTol = "C:\\Program Files (x86)\\Tolvar";
     const char16_t* folder = kProtected;  // where the data file is
+    std::vector<const char*> logHas = {};  // parts the run's log line must hold
 };
 
 const char16_t kShare[] = u"\\\\server\\share\\Tolvar";
@@ -278,12 +279,15 @@ const ProgramFilesCase kProgramFilesCases[] = {
          fake::FailNext(FileOp::Write, kDiskFull, 1, 100);
      },
      Outcome::Failed, 1, std::nullopt},
+    // The log names a failed copy by its own exit code, not by what the run
+    // found in the file afterwards.
     {"CopyCrashes",
      [] {
          Grant();
          fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; });
      },
-     Outcome::Failed, 1, std::nullopt},
+     Outcome::Failed, 1, std::nullopt, "C:\\Program Files (x86)\\Tolvar", kProtected,
+     {"\tstep=elevate\t", "\terror=3221225477\t", "\televated-copy=3221225477"}},
     // A copy that says it replaced the file: the run believes the file.
     {"CopyClaimsSuccessWithoutWriting",
      [] {
@@ -404,24 +408,12 @@ TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
         EXPECT_TRUE(fake::FilesIn(store).empty()) << "a VirtualStore copy was made";
     }
     EXPECT_EQ(fake::DaclOf(data), dacl) << "the data file keeps its DACL";
+    const std::string line = LastLogLine().value_or("");
+    for (const char* part : c.logHas) EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFilesCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The log names a failed elevated copy by its own exit code, not by what the
-// run found in the file afterwards.
-TEST_F(LoggedRunTest, AFailedElevatedCopyIsLoggedWithItsCode) {
-    fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Program Files (x86)\\Tolvar");
-    fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
-    fake::PutFile(kProtectedData, kOld);
-    Grant();
-    fake::SetElevatedCopy([](const std::u16string&) { return 0xC0000005u; });
-    EXPECT_EQ(app::UpdateRun(), app::UpdateOutcome::Failed);
-    const std::string line = LastLogLine().value_or("");
-    for (const char* field : {"\tstep=elevate\t", "\terror=3221225477\t", "\televated-copy=3221225477"})
-        EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
-}
 
 // --- a folder of the path swapped between two calls ---------------------------
 
