@@ -127,7 +127,7 @@ TEST_F(FakePlatformTest, ASecondRunAfterAnInstallIsAlreadyUpdated) {
     EXPECT_EQ(fake::Messages().size(), 2u);
 }
 
-TEST_F(FakePlatformTest, ARunningTargetChangesNothing) {
+TEST_F(FakePlatformTest, TolvarsOpenWindowDoesNotChangeTheOutcome) {
     fake::SetWindowExists(true);
     fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\App");
     fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0.7");
