@@ -1,11 +1,14 @@
 #include "app/dpi_win32.h"
 
+#include "platform/system_library_win32.h"
+
 namespace app {
 namespace {
 
+// Present from Windows 10 1607 on; null before.
 template <class Function>
 Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+    return platform::FindSystemFunction<Function>(L"user32.dll", name).call;
 }
 
 UINT SystemDpi() {

@@ -32,19 +32,6 @@ Arguments Parse(std::u16string rest) {
     return {rest.substr(1, quote - 1), rest.substr(SkipBlanks(rest, quote + 1))};
 }
 
-// "X:\a\b\name": a drive root and named parts only, as a final path reads.
-bool IsPlainLocalPath(const std::u16string& path) {
-    if (!platform::HasDriveRoot(path) || path[2] != u'\\' || path.find(u'/') != std::u16string::npos) return false;
-    for (std::size_t at = 3; at <= path.size();) {
-        std::size_t end = path.find(u'\\', at);
-        if (end == std::u16string::npos) end = path.size();
-        const std::u16string part = path.substr(at, end - at);
-        if (part.empty() || part == u"." || part == u"..") return false;
-        at = end + 1;
-    }
-    return true;
-}
-
 bool SamePath(const std::u16string& a, const std::u16string& b) { return platform::SamePathText(a, 0, a.size(), b); }
 
 std::uint32_t Refusal(std::uint32_t error) {
@@ -74,13 +61,20 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     if (!fileName.ok()) return fileName.error().code();
     const std::size_t nameAt = platform::LastPartAt(dataFile);
     const std::u16string name = dataFile.substr(nameAt);
-    if (!IsPlainLocalPath(dataFile) || !SamePath(name, fileName.value())) return kErrorInvalidParameter;
+    if (nameAt == 0 || dataFile[nameAt - 1] != u'\\' || !SamePath(name, fileName.value()))
+        return kErrorInvalidParameter;
 
-    // Opened from the drive root down, refusing every link, and only the
-    // folder the first copy opened: a path that leads elsewhere, or another
-    // folder now at the same path, means something was swapped in between.
-    // Everything after is asked of the folder's handle.
+    // The first copy gives its folder's final path: every part in its long
+    // form. A short name is not that form, and the walk below would take it
+    // for a link; a path that cannot be looked up is left to the walk.
     const std::u16string folderPath = platform::FolderOf(dataFile);
+    const platform::Result<std::u16string> longPath = platform::LongPath(folderPath);
+    if (longPath.ok() && !SamePath(longPath.value(), folderPath)) return kErrorInvalidParameter;
+
+    // Opened from the drive root down ("X:\a\b" only), refusing every link,
+    // and only the folder the first copy opened: a path that leads elsewhere,
+    // or another folder now at the same path, means something was swapped in
+    // between. Everything after is asked of the folder's handle.
     platform::UniqueFile folder;
     const platform::Status opened = platform::OpenFolder(folderPath, platform::Links::Refuse, folder);
     if (!opened.ok()) return Refusal(opened.error().code());
@@ -95,9 +89,8 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     const platform::Result<std::uint32_t> attributes = platform::AttributesIn(folder, name);
     if (!attributes.ok()) return kErrorInvalidParameter;
     if (attributes.value() & platform::kAttributeReparsePoint) return kErrorReparsePointEncountered;
-    constexpr std::uint32_t kRefused = platform::kAttributeReadOnly | platform::kAttributeHidden |
-                                       platform::kAttributeSystem | platform::kAttributeDirectory;
-    if (attributes.value() & kRefused) return kErrorInvalidParameter;
+    if (!platform::IsOrdinaryFile(attributes.value()) || (attributes.value() & platform::kAttributeReadOnly))
+        return kErrorInvalidParameter;
 
     const platform::Status saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, name);
     return saved.ok() ? 0 : saved.error().code();

@@ -23,12 +23,13 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
 // Writes the payload over `dataFile`: 0 when it was replaced, otherwise the
 // system's error code, never 0. Only the full path of an ordinary, writable
 // file named like the data file, on a local fixed drive, in the form the
-// first copy gives it ("X:\folder\unit.xml": no "." or "..", no share or
-// device path), in a folder whose identity is `folderIdentity` (when one is
-// given) is taken; anything else ends with ERROR_INVALID_PARAMETER, and a
-// link on the way or of that name with ERROR_REPARSE_POINT_ENCOUNTERED, with
-// nothing touched. Where Windows offers it, links that users made are
-// refused to the whole process first.
+// first copy gives it ("X:\folder\unit.xml": long names, no "." or "..", no
+// "/", no share or device path), in a folder whose identity is
+// `folderIdentity` (when one is given) is taken; anything else, a short name
+// included, ends with ERROR_INVALID_PARAMETER, and a link on the way or of
+// that name with ERROR_REPARSE_POINT_ENCOUNTERED, with nothing touched. Where
+// Windows offers it, junctions and mount points that users who are not
+// administrators made are refused to the whole process first.
 std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16string& folderIdentity);
 
 }  // namespace app

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/system_library_win32.h"
+
 namespace app {
 
 void HardenProcess() {
@@ -9,10 +11,9 @@ void HardenProcess() {
     // Present from Windows 8 (and Windows 7 with KB2533623); kernel32 is
     // already loaded, so looking it up loads nothing.
     using SetDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDirectories = reinterpret_cast<SetDirectoriesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto setDirectories =
+        platform::FindSystemFunction<SetDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
+    if (setDirectories.call) setDirectories.call(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");  // the current directory leaves the search path
 }
 

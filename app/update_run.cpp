@@ -54,9 +54,8 @@ bool MeansAbsent(std::uint32_t error) {
 }
 
 // Opens the folder of `path` once, following links (users move installations
-// that way), and tells whether an ordinary file of that name is in it: plain,
-// read-only or archive. Hidden and system files, folders and links do not
-// count. A path the system rejects fails.
+// that way), and tells whether an ordinary file (platform::IsOrdinaryFile) of
+// that name is in it. A path the system rejects fails.
 Result<bool> FindFile(const std::u16string& path, platform::UniqueFile& folder) {
     const Status opened = platform::OpenFolder(FolderOf(path), platform::Links::Follow, folder);
     if (!opened.ok()) {
@@ -68,9 +67,7 @@ Result<bool> FindFile(const std::u16string& path, platform::UniqueFile& folder) 
         if (MeansAbsent(attributes.error().code())) return false;
         return attributes.error();
     }
-    constexpr std::uint32_t kNotOrdinary = platform::kAttributeHidden | platform::kAttributeSystem |
-                                           platform::kAttributeDirectory | platform::kAttributeReparsePoint;
-    return (attributes.value() & kNotOrdinary) == 0;
+    return platform::IsOrdinaryFile(attributes.value());
 }
 
 Status CheckPayload(const platform::UniqueFile& folder, const std::u16string& name) {

@@ -19,9 +19,11 @@ bool ProcessIsElevated();
 // consent prompt, which belongs to the prompt owner (below).
 Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters);
 
-// Where Windows offers it (Windows 11, late Windows 10), refuses this process
-// every link that a user who is not an administrator made: the elevated copy
-// turns it on before it looks at any path. Elsewhere it does nothing.
+// Where Windows offers it (Windows 11, late Windows 10), turns on redirection
+// trust: this process no longer follows the junctions and mount points that
+// users who are not administrators made. Other links are not covered. The
+// elevated copy turns it on before it looks at any path. Elsewhere it does
+// nothing.
 void EnforceRedirectionTrust();
 
 // The window the consent prompt belongs to, as an opaque handle (an HWND on

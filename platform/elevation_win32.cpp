@@ -91,10 +91,9 @@ void EnforceRedirectionTrust() {
     constexpr int kProcessRedirectionTrustPolicy = 16;
     constexpr DWORD kEnforceRedirectionTrust = 0x1;
     using SetPolicyFunction = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-    const auto setPolicy = reinterpret_cast<SetPolicyFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy")));
+    const auto setPolicy = FindSystemFunction<SetPolicyFunction>(L"kernel32.dll", "SetProcessMitigationPolicy");
     DWORD flags = kEnforceRedirectionTrust;
-    if (setPolicy) setPolicy(kProcessRedirectionTrustPolicy, &flags, sizeof flags);
+    if (setPolicy.call) setPolicy.call(kProcessRedirectionTrustPolicy, &flags, sizeof flags);
 }
 
 }  // namespace platform

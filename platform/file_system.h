@@ -29,10 +29,16 @@ enum FileAttribute : std::uint32_t {
     kAttributeOffline = 0x1000,
 };
 
+// An ordinary file, the only kind the data file may be: plain, read-only or
+// archive; not hidden or system, not a folder, not a link.
+inline bool IsOrdinaryFile(std::uint32_t attributes) {
+    return (attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory | kAttributeReparsePoint)) == 0;
+}
+
 struct FileTraits {
     using Type = void*;
     static Type Invalid() { return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)); }
-    static bool Close(Type handle);  // keeps the caller's last error
+    static bool Close(Type handle);  // Win32: ClosedKeepingLastError
 };
 using UniqueFile = UniqueHandle<FileTraits>;  // a file or a folder
 
@@ -43,8 +49,10 @@ enum class Links {
 
 // Opens the folder at `path` (absolute, or relative to the current folder) and
 // holds it until `folder` is closed: no one can rename or remove it meanwhile.
-// With Links::Refuse every folder from the drive root down is opened relative
-// to the one above it, and a link on the way fails the open with
+// With Links::Refuse `path` must be "X:\a\b" (else ERROR_INVALID_NAME: no
+// "/", "." or ".." part, no empty part but a last), every folder from the
+// drive root down is opened relative to the one above it, and a link on the
+// way, or a final path other than `path`, fails the open with
 // ERROR_REPARSE_POINT_ENCOUNTERED. Fails with ERROR_DIRECTORY when the path
 // names a file or a device rather than a folder.
 Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder);
@@ -53,6 +61,11 @@ Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder);
 // followed, long names, no "." or ".."), in its plain form: "C:\Tolvar", or
 // "\\server\share\Tolvar" on a network share.
 Result<std::u16string> FinalPath(const UniqueFile& folder);
+
+// `path` with every part that exists in its long form, an 8.3 alias
+// ("PROGRA~1") replaced by the name it stands for; links on the way are
+// passed through, not resolved. Fails when a part cannot be found.
+Result<std::u16string> LongPath(const std::u16string& path);
 
 // The identity of the opened folder on its volume, as text: the same folder
 // gives the same text through any path, another folder another.

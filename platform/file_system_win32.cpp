@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "platform/handles_win32.h"
 #include "platform/system_error.h"
 
 namespace platform {
@@ -187,12 +188,7 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 
 }  // namespace
 
-bool FileTraits::Close(Type handle) {
-    const DWORD saved = GetLastError();
-    const BOOL closed = CloseHandle(handle);
-    if (closed) SetLastError(saved);
-    return closed != FALSE;
-}
+bool FileTraits::Close(Type handle) { return DestroyedByTraits<HANDLE, CloseHandle>::Close(handle); }
 
 Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
     if (links == Links::Refuse) return OpenRefusingLinks(path, folder);
@@ -222,7 +218,7 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder) {
 // What GetDriveTypeW calls DRIVE_FIXED, asked of the volume the handle is on
 // rather than of a drive letter, which could name another volume by now.
 bool IsOnLocalFixedDrive(const UniqueFile& folder) {
-    constexpr DEVICE_TYPE kDisk = 0x7, kDiskFileSystem = 0x8;        // FILE_DEVICE_DISK, FILE_DEVICE_DISK_FILE_SYSTEM
+    constexpr DEVICE_TYPE kDisk = 0x7, kDiskFileSystem = 0x8;     // FILE_DEVICE_DISK, FILE_DEVICE_DISK_FILE_SYSTEM
     constexpr ULONG kRemovableMedia = 0x1, kRemoteDevice = 0x10;  // FILE_REMOVABLE_MEDIA, FILE_REMOTE_DEVICE
     FILE_FS_DEVICE_INFORMATION device{};
     IO_STATUS_BLOCK io{};
@@ -386,6 +382,20 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
         return Failed(Step::Write);
     if (written != bytes.size()) return Error(Step::Write, ERROR_DISK_FULL);
     return Ok();
+}
+
+Result<std::u16string> LongPath(const std::u16string& path) {
+    std::u16string longer(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetLongPathNameW(Wide(path), reinterpret_cast<wchar_t*>(&longer[0]), static_cast<DWORD>(longer.size()));
+        if (length == 0) return Failed(Step::FindDataFile);
+        if (length < longer.size()) {
+            longer.resize(length);
+            return longer;
+        }
+        longer.resize(length);  // the size needed, terminator included
+    }
 }
 
 void Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }

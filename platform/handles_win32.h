@@ -1,5 +1,5 @@
-// Win32-only: owners for the kernel, GDI and icon handles the program keeps.
-// Each close keeps the caller's last error, like the other traits.
+// Win32-only: the one close rule of every handle owner, and owners for the
+// kernel, GDI and icon handles the program keeps.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,17 @@
 
 namespace platform {
 
+// Calls `close` (true when it closed). A close that succeeds leaves the
+// caller's last error as it was; one that fails leaves its own, for the caller
+// that asked (UniqueHandle::close) to report.
+template <class Close>
+bool ClosedKeepingLastError(Close close) {
+    const DWORD saved = GetLastError();
+    if (!close()) return false;
+    SetLastError(saved);
+    return true;
+}
+
 // A handle of type `Handle` that `Destroy` closes (CloseHandle, DeleteObject,
 // DestroyIcon); null when there is none.
 template <class Handle, auto Destroy>
@@ -15,10 +26,7 @@ struct DestroyedByTraits {
     using Type = Handle;
     static Type Invalid() { return nullptr; }
     static bool Close(Type handle) {
-        const DWORD saved = GetLastError();
-        const BOOL destroyed = Destroy(handle);
-        SetLastError(saved);
-        return destroyed != FALSE;
+        return ClosedKeepingLastError([handle] { return Destroy(handle) != FALSE; });
     }
 };
 

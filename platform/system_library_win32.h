@@ -1,7 +1,9 @@
-// Win32-only: functions of the system DLLs the program calls only now and then
-// (shell32, ole32), loaded on use from the system folder alone, never from the
-// exe's own folder, and never unloaded (the shell may leave work of its own
-// running in its code after a call returns).
+// Win32-only: the program's one run-time look-up of a system function, for
+// the DLLs it calls only now and then (shell32) and for the functions not
+// every supported Windows has (kernel32, user32). A DLL is loaded on use from
+// the system folder alone, never from the exe's own folder, and never
+// unloaded (the shell may leave work of its own running in its code after a
+// call returns).
 #pragma once
 
 #include <windows.h>

@@ -2,8 +2,10 @@
 //
 // Traits name the handle type, its invalid value and the close call:
 //   struct Traits { using Type = ...; static Type Invalid(); static bool Close(Type); };
-// The Win32 traits preserve GetLastError across the close, so a caller can
-// report the error of the call that failed rather than that of the cleanup.
+// Every Win32 close follows one rule (ClosedKeepingLastError in
+// handles_win32.h): a successful close keeps the caller's last error, so a
+// caller reports the call that failed rather than the cleanup; a failed
+// close leaves its own.
 #pragma once
 
 #include <utility>

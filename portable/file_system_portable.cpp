@@ -9,6 +9,7 @@
 #include "platform/decimal.h"
 #include "platform/elevation.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "platform/system_error.h"
 #include "portable/process_portable.h"
 
@@ -78,9 +79,10 @@ Files& F() {
     return files;
 }
 
-char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+using platform::IsSeparator;
+
 std::u16string Folded(std::u16string text) {
-    for (char16_t& c : text) c = c == u'/' ? u'\\' : Fold(c);
+    for (char16_t& c : text) c = c == u'/' ? u'\\' : platform::FoldCase(c);
     return text;
 }
 
@@ -103,9 +105,6 @@ std::vector<std::u16string> Split(const std::u16string& text) {
     return parts;
 }
 
-bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
 // The root and the parts of a path as Windows would resolve it: "." and ".."
 // worked out and empty parts dropped, except in a verbatim path.
 Result<Parsed> Parse(const std::u16string& path) {
@@ -116,7 +115,8 @@ Result<Parsed> Parse(const std::u16string& path) {
         IsSeparator(text[3])) {
         verbatim = text[2] == u'?';
         text.erase(0, 4);
-        if (text.size() < 2 || !IsLetter(text[0]) || text[1] != u':') return Error(step, platform::kErrorPathNotFound);
+        if (text.size() < 2 || !platform::IsDriveLetter(text[0]) || text[1] != u':')
+            return Error(step, platform::kErrorPathNotFound);
     }
     if (!verbatim && text.size() >= 260) return Error(step, kErrorFilenameTooLong);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -132,7 +132,7 @@ Result<Parsed> Parse(const std::u16string& path) {
         if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return Error(step, 53);  // ERROR_BAD_NETPATH
         parsed.root = u"\\\\" + Folded(parts[0]) + u"\\" + Folded(parts[1]);
         for (std::size_t i = 2; i < parts.size(); ++i) rest += (i > 2 ? u"\\" : u"") + parts[i];
-    } else if (text.size() >= 2 && IsLetter(text[0]) && text[1] == u':') {
+    } else if (text.size() >= 2 && platform::IsDriveLetter(text[0]) && text[1] == u':') {
         parsed.root = Folded(text.substr(0, 2));
         rest = text.substr(2);
         // "X:rest" is relative to the current folder when that is on drive X
@@ -255,6 +255,46 @@ Result<std::uint64_t> Walk(const std::u16string& path, platform::Links links, bo
     return at;
 }
 
+// What the refusing walk takes: "X:\" and named parts split at "\" only
+// (no "/", ".", ".." or empty part, but a trailing "\").
+bool WalkableByParts(const std::u16string& path) {
+    if (path.size() < 3 || path[1] != u':' || path[2] != u'\\') return false;
+    for (std::size_t at = 3; at < path.size();) {
+        std::size_t end = path.find(u'\\', at);
+        if (end == std::u16string::npos) end = path.size();
+        const std::u16string part = path.substr(at, end - at);
+        if (part.empty() || part == u"." || part == u".." || part.find(u'/') != std::u16string::npos) return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+// The path with each part that names a node by its short name given that
+// node's name; links are passed through.
+Result<std::u16string> LongForm(const std::u16string& path) {
+    const Result<Parsed> parsed = Parse(path);
+    if (!parsed.ok()) return parsed.error();
+    std::uint64_t at = RootOf(parsed.value().root, false);
+    if (!at) return Error(Step::FindDataFile, 53);
+    const std::u16string& root = parsed.value().root;  // "c:" or "\\server\share"
+    std::u16string longer = root.size() == 2 ? path.substr(0, 2) + u"\\" : root;
+    for (const std::u16string& part : parsed.value().parts) {
+        const Node* here = NodeOf(at);
+        const std::uint64_t next = here ? Child(*here, part) : 0;
+        if (!next) return Error(Step::FindDataFile, platform::kErrorFileNotFound);
+        const Node* child = NodeOf(next);
+        if (!longer.empty() && !IsSeparator(longer.back())) longer += u'\\';
+        longer += Folded(child->shortName) == Folded(part) ? child->name : part;
+        at = next;
+        if (child->kind == Kind::Link) {
+            const Result<std::uint64_t> target = Walk(child->linkTarget, platform::Links::Follow, true);
+            if (!target.ok()) return target.error();
+            at = target.value();
+        }
+    }
+    return longer;
+}
+
 bool Elevated() { return platform::ProcessIsElevated(); }
 
 Handle* HandleOf(void* handle) {
@@ -347,11 +387,10 @@ void AddFolder(const std::u16string& path) {
 }
 
 static std::uint64_t PutEntry(const std::u16string& path, Kind kind) {
-    const std::size_t cut = path.find_last_of(u"\\/");
-    const std::u16string folder = path.substr(0, cut == 2 ? 3 : cut);
+    const std::u16string folder = platform::FolderOf(path);
     AddFolder(folder);
     const std::uint64_t parent = Find(folder);
-    const std::u16string name = path.substr(cut + 1);
+    const std::u16string name = path.substr(platform::LastPartAt(path));
     if (const std::uint64_t old = Child(*NodeOf(parent), name)) Erase(old);
     return MakeNode(kind, name, parent);
 }
@@ -409,12 +448,11 @@ void SetLocked(const std::u16string& path, bool locked) {
 
 bool MoveEntry(const std::u16string& from, const std::u16string& to) {
     const std::uint64_t id = FindEntry(from);
-    const std::size_t cut = to.find_last_of(u"\\/");
-    const std::uint64_t parent = Find(to.substr(0, cut == 2 ? 3 : cut));
-    if (!id || !parent || HeldAsFolder(id) || Child(*NodeOf(parent), to.substr(cut + 1))) return false;
+    const std::uint64_t parent = Find(platform::FolderOf(to));
+    if (!id || !parent || HeldAsFolder(id) || Child(*NodeOf(parent), to.substr(platform::LastPartAt(to)))) return false;
     Detach(id);
     Node& node = *NodeOf(id);
-    node.name = to.substr(cut + 1);
+    node.name = to.substr(platform::LastPartAt(to));
     node.parent = parent;
     NodeOf(parent)->children[Folded(node.name)] = id;
     return true;
@@ -493,9 +531,18 @@ bool FileTraits::Close(Type handle) {
 
 Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
     if (const auto fault = fake::Starting(FileOp::OpenFolder)) return Error(Step::FindDataFile, fault->error);
+    if (links == Links::Refuse && !fake::WalkableByParts(path))
+        return Error(Step::FindDataFile, platform::kErrorInvalidName);
     const Result<std::uint64_t> found = fake::Walk(path, links, true);
     if (!found.ok()) return found.error();
     if (fake::NodeOf(found.value())->kind != Kind::Folder) return Error(Step::FindDataFile, kErrorDirectory);
+    if (links == Links::Refuse) {  // the walk's final check: a short name reads as a link would
+        std::u16string walked = path;
+        while (walked.size() > 3 && walked.back() == u'\\') walked.pop_back();
+        const std::u16string reached = fake::PathOf(found.value());
+        if (!platform::SamePathText(reached, 0, reached.size(), walked))
+            return Error(Step::FindDataFile, platform::kErrorReparsePointEncountered);
+    }
     folder.reset(fake::NewHandle(found.value(), true));
     fake::F().openedFolders.push_back(found.value());
     return Ok();
@@ -508,6 +555,8 @@ Result<std::u16string> FinalPath(const UniqueFile& folder) {
     if (path.size() > 3 && path.back() == u'\\') path.pop_back();
     return path;
 }
+
+Result<std::u16string> LongPath(const std::u16string& path) { return fake::LongForm(path); }
 
 Result<std::u16string> IdentityOf(const UniqueFile& folder) {
     const fake::Handle* open = fake::HandleOf(folder.get());
@@ -522,7 +571,7 @@ bool IsOnLocalFixedDrive(const UniqueFile& folder) {
     const std::u16string key = fake::Folded(fake::PathOf(root));  // "c:\" or "\\server\share"
     auto found = fake::F().driveTypes.find(key);
     if (found != fake::F().driveTypes.end()) return found->second == fake::DriveType::Fixed;
-    return key.size() == 3 && fake::IsLetter(key[0]) && key[1] == u':' && key[2] == u'\\';
+    return key.size() == 3 && platform::IsDriveLetter(key[0]) && key[1] == u':' && key[2] == u'\\';
 }
 
 namespace {
@@ -679,11 +728,10 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
     if (const auto fault = fake::Starting(FileOp::Append)) return Error(Step::Write, fault->error);
     std::uint64_t id = fake::Find(path);
     if (!id) {
-        const std::size_t cut = path.find_last_of(u"\\/");
-        const std::uint64_t parent = cut == std::u16string::npos ? 0 : fake::Find(path.substr(0, cut == 2 ? 3 : cut));
+        const std::uint64_t parent = platform::LastPartAt(path) == 0 ? 0 : fake::Find(platform::FolderOf(path));
         if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kErrorPathNotFound);
         if (fake::NodeOf(parent)->refuseNewFiles && !fake::Elevated()) return Error(Step::Write, kErrorAccessDenied);
-        id = fake::MakeNode(Kind::File, path.substr(cut + 1), parent);
+        id = fake::MakeNode(Kind::File, path.substr(platform::LastPartAt(path)), parent);
     }
     Node& node = *fake::NodeOf(id);
     if (node.kind != Kind::File || (node.attributes & kAttributeReadOnly))

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "platform/path_text.h"
 #include "portable/registry_api_portable.h"
 #include "portable/process_portable.h"
 #include "registry/registry_api.h"
@@ -39,8 +40,7 @@ Registry& R() {
 }
 
 std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : text) c = static_cast<char>(platform::FoldCase(static_cast<unsigned char>(c)));
     return text;
 }
 

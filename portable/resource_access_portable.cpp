@@ -2,6 +2,7 @@
 // resource script: the strings from the generated catalogue header, the
 // payload from its file (embedded by CMake as a byte array).
 #include "catalogue.h"
+#include "platform/path_text.h"
 #include "resources/resource_access.h"
 #include "resources/resource_ids.h"
 #include "platform/system_error.h"
@@ -24,10 +25,7 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
 
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
     // Windows compares resource type names without regard to case.
-    std::u16string upper = typeName;
-    for (char16_t& c : upper)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    if (id != IDR_PAYLOAD || upper != u"CUSTOM")
+    if (id != IDR_PAYLOAD || !platform::SamePathText(typeName, 0, typeName.size(), u"CUSTOM"))
         return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
     return Bytes{kEmbeddedPayload, kEmbeddedPayloadSize};
 }

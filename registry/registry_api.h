@@ -19,7 +19,7 @@ constexpr long kSuccess = 0;
 struct KeyTraits {
     using Type = void*;
     static Type Invalid() { return nullptr; }
-    static bool Close(Type key);  // keeps the caller's last error
+    static bool Close(Type key);  // Win32: ClosedKeepingLastError
 };
 using UniqueKey = platform::UniqueHandle<KeyTraits>;
 

@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include "platform/handles_win32.h"
+
 namespace registry {
 
 bool KeyTraits::Close(Type key) {
-    const DWORD saved = GetLastError();
-    const LONG result = RegCloseKey(static_cast<HKEY>(key));
-    SetLastError(saved);
-    return result == ERROR_SUCCESS;
+    return platform::ClosedKeepingLastError([key] {
+        const LONG result = RegCloseKey(static_cast<HKEY>(key));
+        if (result != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(result));
+        return result == ERROR_SUCCESS;
+    });
 }
 
 long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& key) {

@@ -66,6 +66,9 @@ const LineCase kLines[] = {
      nullptr},
     {"ForwardSlashes", u"UpDate.exe /replace-data-file C:/Tolvar/unit.xml", kInvalidParameter, nullptr},
     {"ShortName", u"UpDate.exe /replace-data-file C:\\PROGRA~1\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
+    {"ShortNameOfTheLastFolder", u"UpDate.exe /replace-data-file \"C:\\Program Files\\TOLVAR~1\\unit.xml\"",
+     kInvalidParameter, nullptr},
+    {"SlashBeforeTheName", u"UpDate.exe /replace-data-file C:\\Tolvar/unit.xml", kInvalidParameter, nullptr},
     {"SharePath", u"UpDate.exe /replace-data-file \\\\server\\share\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
     {"NetworkDrive", u"UpDate.exe /replace-data-file Z:\\Tolvar\\unit.xml", kInvalidParameter, nullptr},
     {"ThroughALinkedFolder", u"UpDate.exe /replace-data-file C:\\Linked\\Tolvar\\unit.xml", kLink, nullptr},
@@ -90,6 +93,7 @@ TEST_P(ElevatedModeTest, ReplacesOnlyAValidDataFile) {
     fake::AddLink(u"C:\\Linked", u"C:\\Real");
     fake::AddLink(u"C:\\LinkFile\\unit.xml", kPlain);
     fake::AddShortName(u"C:\\Program Files", u"PROGRA~1");
+    fake::AddShortName(u"C:\\Program Files\\Tolvar", u"TOLVAR~1");
     fake::SetDriveType(u"Z:\\", fake::DriveType::Remote);
     std::u16string line = GetParam().line;
     if (const std::size_t at = line.find(u"%ID%"); at != std::u16string::npos) {
