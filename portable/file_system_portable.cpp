@@ -696,7 +696,7 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
     std::uint64_t id = fake::Find(path);
     if (!id) {
         const std::size_t cut = path.find_last_of(u"\\/");
-        const std::uint64_t parent = cut == std::u16string::npos ? 0 : fake::Find(path.substr(0, cut == 2 ? 3 : cut));
+        const std::uint64_t parent = fake::Find(cut == std::u16string::npos ? u"." : path.substr(0, cut == 2 ? 3 : cut));
         if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kErrorPathNotFound);
         if (fake::NodeOf(parent)->refuseNewFiles && !fake::Elevated()) return Error(Step::Write, kErrorAccessDenied);
         id = fake::MakeNode(Kind::File, path.substr(cut + 1), parent);
