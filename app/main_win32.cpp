@@ -13,6 +13,7 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     app::HardenProcess();  // before anything loads a DLL or opens a window
+    app::GuardPrivilegedRun();  // before any path is looked at
     const std::u16string commandLine = reinterpret_cast<const char16_t*>(GetCommandLineW());
     if (const std::optional<std::uint32_t> code = app::RunElevatedModeIfAsked(commandLine))
         return static_cast<int>(*code);

@@ -3,6 +3,7 @@
 #include "app/unattended.h"
 #include "platform/decimal.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "platform/session.h"
 #include "platform/system_error.h"
 #include "registry/RegEditor.h"
@@ -35,6 +36,27 @@ const char16_t* OutcomeName(UpdateOutcome outcome) {
         case UpdateOutcome::Failed: break;
     }
     return u"failed";
+}
+
+// The log's folder for a privileged run (AppendRunLog says how).
+platform::Status OpenLogFolder(const std::u16string& path, platform::UniqueFile& folder) {
+    using platform::IsSeparator;
+    constexpr platform::Step step = platform::Step::Write;
+    if (platform::HasDriveRoot(path) && path[2] == u'\\')
+        return platform::OpenFolder(path, platform::Links::Refuse, folder);
+    const bool share = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] != u'?' &&
+                       path[2] != u'.' && !IsSeparator(path[2]);
+    if (!share) return platform::Error(step, platform::kErrorInvalidName);
+    platform::UniqueFile opened;
+    const platform::Status status = platform::OpenFolder(path, platform::Links::Follow, opened);
+    if (!status.ok()) return status;
+    const platform::Result<std::u16string> reached = platform::FinalPath(opened);
+    if (!reached.ok()) return reached.error();
+    const std::u16string& where = reached.value();
+    if (where.size() < 3 || !IsSeparator(where[0]) || !IsSeparator(where[1]) || platform::IsOnLocalFixedDrive(opened))
+        return platform::Error(step, platform::kErrorReparsePointEncountered);
+    folder = std::move(opened);
+    return platform::Ok();
 }
 
 }  // namespace
@@ -93,9 +115,14 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     return line + u"\r\n";
 }
 
-void AppendRunLog(const std::u16string& logFile, const UpdateReport& report) {
+platform::Status AppendRunLog(const std::u16string& logFile, const UpdateReport& report) {
     const platform::Result<std::u16string> after = registry::ReadStringValue(kProductKeyPath, kVersionValue);
-    (void)platform::AppendToFile(logFile, Utf8(RunLogLine(report, after.ok() ? after.value() : u"?")));
+    const std::vector<char> line = Utf8(RunLogLine(report, after.ok() ? after.value() : u"?"));
+    if (!RunsPrivileged()) return platform::AppendToFile(logFile, line);
+    platform::UniqueFile folder;
+    const platform::Status opened = OpenLogFolder(platform::FolderOf(logFile), folder);
+    if (!opened.ok()) return opened;
+    return platform::AppendInFolder(folder, logFile.substr(platform::LastPartAt(logFile)), line);
 }
 
 }  // namespace app

@@ -15,9 +15,24 @@ namespace app {
 // and a note when the program ran as LocalSystem. "-" marks what does not apply.
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter);
 
-// Appends the run's line to `logFile`. A log that cannot be written changes
-// nothing else: the run's outcome and exit code stand.
-void AppendRunLog(const std::u16string& logFile, const UpdateReport& report);
+// Appends the run's line to `logFile`; why it could not, if it could not.
+// A log that cannot be written changes nothing else: the run's outcome and
+// exit code stand, and the callers do not look at the result.
+//
+// A run with only its user's rights opens the log by its path, links and all
+// (platform::AppendToFile): the user could write wherever they lead anyway.
+// A privileged run (RunsPrivileged) writes only where no link led:
+// - "X:\folder\name": the folder is opened from the drive root down, each
+//   folder relative to the one above, refusing every link; the log is then
+//   opened relative to that folder (platform::AppendInFolder): made when
+//   absent, never a folder or a link, refused when it has another name too.
+// - "\\server\share\folder\name": the folder is opened by its path, and the
+//   links on the server are the server's, followed there and checked there
+//   against this run's identity; refused unless the folder reached is still
+//   on a share (a link the client followed to a local folder). The log is then
+//   opened relative to the folder as above.
+// - anything else (a relative name, "\\?\", "\\.\"): ERROR_INVALID_NAME.
+platform::Status AppendRunLog(const std::u16string& logFile, const UpdateReport& report);
 
 // The name of a step as the log writes it: "rename", "find-data-file", ...
 const char16_t* StepName(platform::Step step);

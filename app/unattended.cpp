@@ -1,6 +1,8 @@
 #include "app/unattended.h"
 
 #include "app/run_log.h"
+#include "platform/elevation.h"
+#include "platform/session.h"
 #include "platform/system_error.h"
 
 namespace app {
@@ -16,10 +18,16 @@ std::uint32_t ExitCodeOf(const UpdateReport& report) {
     return report.failure ? report.failure->code() : platform::kErrorInstallFailure;
 }
 
+bool RunsPrivileged() { return platform::ProcessIsElevated() || platform::RunningAsLocalSystem(); }
+
+void GuardPrivilegedRun() {
+    if (RunsPrivileged()) platform::EnforceRedirectionTrust();
+}
+
 std::uint32_t RunQuietly(const Switches& switches) {
     if (switches.invalid) return platform::kErrorInvalidParameter;
     const UpdateReport report = RunUpdate(Prompting::Never);
-    if (!switches.logFile.empty()) AppendRunLog(switches.logFile, report);
+    if (!switches.logFile.empty()) (void)AppendRunLog(switches.logFile, report);  // a log never decides the code
     return ExitCodeOf(report);
 }
 

@@ -18,6 +18,15 @@ constexpr std::uint32_t kExitElevationRequired = 740;     // ERROR_ELEVATION_REQ
 // failed (never 0).
 std::uint32_t ExitCodeOf(const UpdateReport& report);
 
+// Whether this process has more than its user's own rights: elevated, or
+// LocalSystem (as deployment tools start programs).
+bool RunsPrivileged();
+
+// Called first, before any path is looked at: a privileged process trusts
+// only the links administrators made (platform::EnforceRedirectionTrust),
+// as the elevated copy does.
+void GuardPrivilegedRun();
+
 // The program started with /quiet: one update run with no window, box or
 // prompt, logged when asked, its exit code returned. ERROR_INVALID_PARAMETER,
 // with nothing done, for a command line it does not know.

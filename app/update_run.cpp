@@ -206,7 +206,7 @@ void ShowOutcome(const UpdateReport& report) {
 
 UpdateOutcome UpdateRun() {
     const UpdateReport report = RunUpdate(Prompting::Allowed);
-    if (g_logFile && !g_logFile->empty()) AppendRunLog(*g_logFile, report);
+    if (g_logFile && !g_logFile->empty()) (void)AppendRunLog(*g_logFile, report);
     ShowOutcome(report);
     return report.outcome;
 }

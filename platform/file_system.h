@@ -131,6 +131,15 @@ Status RemoveOnClose(const UniqueFile& file);
 // no other program appending to it at the same time can split.
 Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes);
 
+// Appends `bytes` to the file `name` in the held `folder` in one write, as
+// AppendToFile does, and only to that folder's own entry of that name: made
+// when there is none; refused with ERROR_REPARSE_POINT_ENCOUNTERED when the
+// name is a link or the file system resolved it elsewhere, ERROR_ACCESS_DENIED
+// when it is a folder, ERROR_TOO_MANY_LINKS when the file has another name
+// (a hard link) too, and ERROR_INVALID_NAME for a name with a separator or a
+// stream (":"). Nothing is written when it is refused.
+Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, const std::vector<char>& bytes);
+
 // Waits about `milliseconds` before the caller tries again.
 void Pause(std::uint32_t milliseconds);
 

@@ -398,6 +398,38 @@ Result<std::u16string> LongPath(const std::u16string& path) {
     }
 }
 
+// Opened if it is there and made if it is not, in two steps rather than one
+// FILE_OPEN_IF: a file system that follows links regardless (Wine) would make
+// the file a dangling link names, wherever that is; FILE_CREATE makes nothing
+// where any entry, a dangling link included, has the name.
+Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, const std::vector<char>& bytes) {
+    constexpr Step step = Step::Write;
+    constexpr NTSTATUS kNotFound = static_cast<NTSTATUS>(0xC0000034L);   // STATUS_OBJECT_NAME_NOT_FOUND
+    constexpr NTSTATUS kCollision = static_cast<NTSTATUS>(0xC0000035L);  // STATUS_OBJECT_NAME_COLLISION
+    if (name.find(u':') != std::u16string::npos) return Error(step, kErrorInvalidName);
+    constexpr ACCESS_MASK kAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+    constexpr ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    constexpr ULONG kOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    NTSTATUS status = OpenRelative(folder.get(), name, kAccess, kShare, FILE_OPEN, kOptions, raw);
+    if (status == kNotFound) status = OpenRelative(folder.get(), name, kAccess, kShare, FILE_CREATE, kOptions, raw);
+    if (status == kCollision) status = OpenRelative(folder.get(), name, kAccess, kShare, FILE_OPEN, kOptions, raw);
+    if (!NT_SUCCESS(status)) return Failed(step, status);
+    const UniqueFile file(raw);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return Failed(step);
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Error(step, kErrorAccessDenied);
+    const Result<bool> link = ReachedThroughLink(folder.get(), file.get(), name, information.dwFileAttributes);
+    if (!link.ok()) return Error(step, link.error().code());
+    if (link.value()) return Error(step, kErrorReparsePointEncountered);
+    if (information.nNumberOfLinks > 1) return Error(step, kErrorTooManyLinks);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return Failed(step);
+    if (written != bytes.size()) return Error(step, ERROR_DISK_FULL);
+    return Ok();
+}
+
 void Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }

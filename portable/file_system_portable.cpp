@@ -36,6 +36,7 @@ struct Node {
     std::uint64_t created = 0;
     std::u16string dacl;
     std::u16string linkTarget;
+    std::uint32_t names = 1;  // hard links: entries that name this node
     bool locked = false;
     bool refuseNewFiles = false, refuseNewFilesEvenElevated = false;
 };
@@ -329,6 +330,10 @@ void Erase(std::uint64_t id) {
     if (!node) return;
     for (const auto& [key, child] : std::map<std::u16string, std::uint64_t>(node->children)) Erase(child);
     Detach(id);
+    if (node->names > 1)  // its other names go with it
+        for (auto& [other, folder] : F().nodes)
+            for (auto entry = folder.children.begin(); entry != folder.children.end();)
+                entry = entry->second == id ? folder.children.erase(entry) : std::next(entry);
     F().nodes.erase(id);
 }
 
@@ -403,6 +408,17 @@ void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attri
 
 void AddLink(const std::u16string& path, const std::u16string& target) {
     NodeOf(PutEntry(path, Kind::Link))->linkTarget = target;
+}
+
+void AddHardLink(const std::u16string& path, const std::u16string& existing) {
+    const std::uint64_t id = Find(existing);
+    const std::size_t cut = path.find_last_of(u"\\/");
+    const std::u16string folder = path.substr(0, cut == 2 ? 3 : cut);
+    AddFolder(folder);
+    Node* parent = NodeOf(Find(folder));
+    if (!id || NodeOf(id)->kind != Kind::File || !parent || Child(*parent, path.substr(cut + 1))) return;
+    parent->children[Folded(path.substr(cut + 1))] = id;
+    ++NodeOf(id)->names;
 }
 
 void AddShortName(const std::u16string& path, const std::u16string& shortName) {
@@ -728,7 +744,7 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
     if (const auto fault = fake::Starting(FileOp::Append)) return Error(Step::Write, fault->error);
     std::uint64_t id = fake::Find(path);
     if (!id) {
-        const std::uint64_t parent = platform::LastPartAt(path) == 0 ? 0 : fake::Find(platform::FolderOf(path));
+        const std::uint64_t parent = fake::Find(platform::FolderOf(path));
         if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kErrorPathNotFound);
         if (fake::NodeOf(parent)->refuseNewFiles && !fake::Elevated()) return Error(Step::Write, kErrorAccessDenied);
         id = fake::MakeNode(Kind::File, path.substr(platform::LastPartAt(path)), parent);
@@ -736,6 +752,27 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
     Node& node = *fake::NodeOf(id);
     if (node.kind != Kind::File || (node.attributes & kAttributeReadOnly))
         return Error(Step::Write, kErrorAccessDenied);
+    node.bytes.insert(node.bytes.end(), bytes.begin(), bytes.end());
+    return Ok();
+}
+
+Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, const std::vector<char>& bytes) {
+    if (const auto fault = fake::Starting(FileOp::Append)) return Error(Step::Write, fault->error);
+    if (name.find(u':') != std::u16string::npos) return Error(Step::Write, kErrorInvalidName);
+    const Result<std::uint64_t> entry = EntryIn(folder, name, Step::Write);
+    if (!entry.ok() && entry.error().code() != kErrorFileNotFound) return entry.error();
+    std::uint64_t id = entry.ok() ? entry.value() : 0;
+    if (!id) {
+        const std::uint64_t parent = fake::HandleOf(folder.get())->node;
+        const Node& where = *fake::NodeOf(parent);
+        if (where.refuseNewFiles && (where.refuseNewFilesEvenElevated || !fake::Elevated()))
+            return Error(Step::Write, kErrorAccessDenied);
+        id = fake::MakeNode(Kind::File, name, parent);
+    }
+    Node& node = *fake::NodeOf(id);
+    if (node.kind == Kind::Link) return Error(Step::Write, kErrorReparsePointEncountered);
+    if (node.kind == Kind::Folder || (node.attributes & kAttributeReadOnly)) return Error(Step::Write, kErrorAccessDenied);
+    if (node.names > 1) return Error(Step::Write, kErrorTooManyLinks);
     node.bytes.insert(node.bytes.end(), bytes.begin(), bytes.end());
     return Ok();
 }

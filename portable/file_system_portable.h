@@ -26,6 +26,8 @@ void AddFolder(const std::u16string& path);  // with the folders above it
 void PutFile(const std::u16string& path, const Bytes& bytes, std::uint32_t attributes = 0);
 // A symbolic link or junction named `path`, leading to `target` (a full path).
 void AddLink(const std::u16string& path, const std::u16string& target);
+// A second name (a hard link) `path` for the file at `existing`.
+void AddHardLink(const std::u16string& path, const std::u16string& existing);
 // An 8.3 name by which the folder or file at `path` can also be reached.
 void AddShortName(const std::u16string& path, const std::u16string& shortName);
 void SetCurrentFolder(const std::u16string& path);  // C:\ until set

@@ -425,17 +425,69 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProgramFilesTest, ::testing::ValuesIn(kProgramFi
 // (The folder first opened is the installation, or, when the swap comes
 // before the run opens anything, what the path names then: a link followed
 // is the user's own choice, made before the run looked.)
-enum class Swap { Folder, Link };
+//
+// The log's swaps: C:\Logs moved away and a link to a system folder put in
+// its place; a link named like the log, to a system file; both, as a junction
+// into the object manager's namespace holding a link named like the log
+// would be; a hard link to a system file named like the log. A run with the
+// user's rights follows them (the user could write there anyway); an
+// elevated or LocalSystem run writes its line in the folder it checked or
+// nowhere, and its outcome is the same either way.
+enum class Swap { Folder, Link, LogFolderLink, LinkNamedLikeTheLog, ObjectLinks, HardLinkedLog };
+enum class Who { User, Elevated, LocalSystem };
 struct SwapCase {
     const char* name;
     Swap swap;
     bool refused;  // the installation refuses the user: an elevated copy writes
+    Who who = Who::User;
 };
 
 const char16_t kApps[] = u"C:\\Apps";
 const char16_t kSwappedData[] = u"C:\\Apps\\Tolvar\\unit.xml";
 const char16_t kSystem[] = u"C:\\Windows\\System32";
 const fake::Bytes kDecoy = BytesOf("<decoy/>");
+const char16_t kSystemFile[] = u"C:\\Windows\\System32\\boot.ini";
+const char16_t kSystemLog[] = u"C:\\Windows\\System32\\update.log";
+const char16_t kObjects[] = u"C:\\RPC Control";  // where a junction into the object manager would lead
+const fake::Bytes kSystemBytes = BytesOf("[boot]\r\n");
+
+// The run's line where the log was moved to, or where its path leads now.
+std::optional<std::string> RunLineWherever() {
+    for (const std::u16string& path : {std::u16string(u"C:\\Logs.moved\\update.log"), kRunLog}) {
+        const std::optional<fake::Bytes> bytes = fake::FileBytes(path);
+        const std::optional<std::string> line =
+            matrix::LastWholeLine(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
+        if (line && line->find("\tUpDate ") != std::string::npos) return line;
+    }
+    return std::nullopt;
+}
+
+// Plants the swap of `swap` now: false when it cannot be made.
+bool PlantSwap(Swap swap) {
+    switch (swap) {
+        case Swap::Folder:
+        case Swap::Link:
+            if (!fake::MoveEntry(kApps, u"C:\\Apps.moved")) return false;
+            if (swap == Swap::Folder) fake::PutFile(kSwappedData, kDecoy);
+            if (swap == Swap::Link) fake::AddLink(kApps, kSystem);
+            return true;
+        case Swap::LogFolderLink:
+            if (!fake::MoveEntry(u"C:\\Logs", u"C:\\Logs.moved")) return false;
+            fake::AddLink(u"C:\\Logs", kSystem);
+            return true;
+        case Swap::LinkNamedLikeTheLog: fake::AddLink(kRunLog, kSystemFile); return true;
+        case Swap::ObjectLinks:
+            if (!fake::MoveEntry(u"C:\\Logs", u"C:\\Logs.moved")) return false;
+            fake::AddLink(u"C:\\Logs", kObjects);
+            fake::AddLink(std::u16string(kObjects) + u"\\update.log", kSystemFile);
+            return true;
+        case Swap::HardLinkedLog:
+            fake::RemoveFolder(kRunLog);
+            fake::AddHardLink(kRunLog, kSystemFile);
+            return true;
+    }
+    return false;
+}
 
 class SwapTest : public LoggedRunTest, public ::testing::WithParamInterface<SwapCase> {};
 
@@ -452,19 +504,15 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
         fake::PutFile(kSwappedData, kOld);
         fake::PutFile(folders[2] + u"\\unit.xml", kDecoy);
         fake::RefuseNewFilesIn(folders[2]);
+        fake::PutFile(kSystemFile, kSystemBytes);
         if (c.refused) {
             fake::RefuseNewFilesIn(u"C:\\Apps\\Tolvar");
             Consent();
         }
+        if (c.who == Who::Elevated) fake::SetElevated(true);
+        if (c.who == Who::LocalSystem) fake::SetUser(u"SYSTEM", true);
         swapped = false;
-        fake::BeforeNext(
-            FileOp::Any,
-            [&] {
-                swapped = fake::MoveEntry(kApps, u"C:\\Apps.moved");
-                if (c.swap == Swap::Folder) fake::PutFile(kSwappedData, kDecoy);
-                if (c.swap == Swap::Link) fake::AddLink(kApps, kSystem);
-            },
-            position);
+        fake::BeforeNext(FileOp::Any, [&] { swapped = PlantSwap(c.swap); }, position);
         const std::optional<std::string> versionBefore = Version();
         const std::uint64_t installation = fake::FolderId(u"C:\\Apps\\Tolvar");
         app::UpdateRun();
@@ -480,6 +528,13 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
                 EXPECT_EQ(fake::FilesIn(folder).size(), 1u) << name << ": files left";
             }
         }
+        const bool systemTouched = fake::FileBytes(kSystemFile) != kSystemBytes || fake::FileBytes(kSystemLog);
+        if (c.swap >= Swap::LogFolderLink) {
+            EXPECT_EQ(systemTouched, c.who == Who::User) << name << (c.who == Who::User ? ": not followed" : ": written there");
+            EXPECT_TRUE(fake::FilesIn(kObjects).size() <= 1) << name << ": made beside the link";
+        } else {
+            EXPECT_FALSE(systemTouched) << name;
+        }
         // Judged as every case is, on the folder the run opened first.
         const std::uint64_t first = fake::OpenedFolders().front();
         matrix::Observation seen;
@@ -490,7 +545,7 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
         seen.versionBefore = versionBefore;
         seen.versionAfter = Version();
         seen.messages = Told();
-        seen.logLine = LastLogLine();
+        seen.logLine = RunLineWherever();
         ExpectPasses(seen);
     }
     EXPECT_GT(position, 10u) << "the swap never came between the run's calls";
@@ -501,6 +556,15 @@ const SwapCase kSwapCases[] = {
     {"ALinkToASystemFolder", Swap::Link, false},
     {"AnotherFolderWhileElevated", Swap::Folder, true},
     {"ALinkToASystemFolderWhileElevated", Swap::Link, true},
+    {"LogFolderLink", Swap::LogFolderLink, false},
+    {"LogFolderLinkElevated", Swap::LogFolderLink, false, Who::Elevated},
+    {"LogFolderLinkAsLocalSystem", Swap::LogFolderLink, false, Who::LocalSystem},
+    {"LinkNamedLikeTheLog", Swap::LinkNamedLikeTheLog, false},
+    {"LinkNamedLikeTheLogElevated", Swap::LinkNamedLikeTheLog, false, Who::Elevated},
+    {"ObjectLinks", Swap::ObjectLinks, false},
+    {"ObjectLinksAsLocalSystem", Swap::ObjectLinks, false, Who::LocalSystem},
+    {"HardLinkedLog", Swap::HardLinkedLog, false},
+    {"HardLinkedLogAsLocalSystem", Swap::HardLinkedLog, true, Who::LocalSystem},
 };
 INSTANTIATE_TEST_SUITE_P(Moments, SwapTest, ::testing::ValuesIn(kSwapCases),
                          [](const auto& info) { return std::string(info.param.name); });

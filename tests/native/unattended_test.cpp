@@ -212,4 +212,70 @@ TEST_F(FakePlatformTest, QuietRunsAppendAndNeverDependOnTheirLog) {
     EXPECT_EQ(Fields(LogLines()[0])["outcome"], "already-updated");
 }
 
+
+// Where a quiet run's line goes, by who runs it and how the log is named: a
+// privileged run turns on redirection trust, writes only where no link led
+// (a share's folder is the server's to resolve, a relative name is refused),
+// and ends with the same code whether its log was written or not.
+struct LogPathCase {
+    const char* name;
+    bool elevated, localSystem;
+    const char16_t* logFile;
+    std::function<void()> arrange;
+    const char16_t* lineIn;  // where the line must be; nullptr: nowhere
+};
+
+const char16_t kShareLog[] = u"\\\\srv\\logs\\pcs\\pc1.log";
+const char16_t kSystemLog[] = u"C:\\Windows\\System32\\update.log";
+void LogsLinkToSystem() { fake::AddFolder(u"C:\\Windows\\System32"), fake::AddLink(u"C:\\Logs", u"C:\\Windows\\System32"); }
+
+const LogPathCase kLogPathCases[] = {
+    {"UserFollowsALink", false, false, kLog, LogsLinkToSystem, kSystemLog},
+    {"ElevatedRefusesALink", true, false, kLog, LogsLinkToSystem, nullptr},
+    {"LocalSystemRefusesALink", false, true, kLog, LogsLinkToSystem, nullptr},
+    {"ElevatedPlainFolder", true, false, kLog, [] { fake::AddFolder(u"C:\\Logs"); }, kLog},
+    {"ElevatedOnAShare", true, false, kShareLog, [] { fake::AddFolder(u"\\\\srv\\logs\\pcs"); }, kShareLog},
+    // A share whose folder the client was led back to a local one from.
+    {"ElevatedShareLeadingToALocalFolder", true, false, kShareLog,
+     [] { fake::AddFolder(u"\\\\srv\\logs"), fake::AddLink(u"\\\\srv\\logs\\pcs", u"C:\\Windows\\System32"); }, nullptr},
+    {"ElevatedRelativeName", true, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
+     nullptr},
+    {"UserRelativeName", false, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
+     kLog},
+};
+
+class LogPathTest : public FakePlatformTest, public ::testing::WithParamInterface<LogPathCase> {};
+
+TEST_P(LogPathTest, PrivilegedRunsWriteOnlyWhereNoLinkLed) {
+    const LogPathCase& c = GetParam();
+    Installation();
+    fake::SetElevated(c.elevated);
+    if (c.localSystem) fake::SetUser(u"SYSTEM", true);
+    c.arrange();
+    app::GuardPrivilegedRun();
+    EXPECT_EQ(fake::RedirectionTrustEnforced(), c.elevated || c.localSystem);
+    app::Switches switches;
+    switches.quiet = true;
+    switches.logFile = c.logFile;
+
+    EXPECT_EQ(app::RunQuietly(switches), 0u);
+
+    EXPECT_EQ(fake::FileBytes(kData), matrix::Payload());
+    const auto lines = [](const char16_t* path) {
+        const std::optional<fake::Bytes> bytes = fake::FileBytes(path);
+        return bytes ? matrix::WholeLines(std::string(bytes->begin(), bytes->end())).size() : 0u;
+    };
+    if (c.lineIn) {
+        EXPECT_EQ(lines(c.lineIn), 1u);
+    } else {
+        EXPECT_EQ(lines(kLog) + lines(kShareLog) + lines(u"C:\\Windows\\System32\\pc1.log"), 0u) << "a line where a link led";
+    }
+    if (!c.lineIn || std::u16string(c.lineIn) != kSystemLog) {
+        EXPECT_EQ(lines(kSystemLog), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Logs, LogPathTest, ::testing::ValuesIn(kLogPathCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
