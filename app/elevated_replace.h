@@ -27,8 +27,10 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
 // device path), in a folder whose identity is `folderIdentity` (when one is
 // given) is taken; anything else ends with ERROR_INVALID_PARAMETER, and a
 // link on the way or of that name with ERROR_REPARSE_POINT_ENCOUNTERED, with
-// nothing touched. Where Windows offers it, links that users made are
-// refused to the whole process first.
+// nothing touched. A question about the folder's drive or the file that the
+// system cannot answer (the file missing among them) ends with its code.
+// Where Windows offers it, links that users made are refused to the whole
+// process first.
 std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16string& folderIdentity);
 
 }  // namespace app
