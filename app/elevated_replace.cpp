@@ -78,7 +78,9 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     platform::UniqueFile folder;
     const platform::Status opened = platform::OpenFolder(folderPath, platform::Links::Refuse, folder);
     if (!opened.ok()) return Refusal(opened.error().code());
-    if (!platform::IsOnLocalFixedDrive(folder)) return kErrorInvalidParameter;
+    const platform::Result<bool> local = platform::IsOnLocalFixedDrive(folder);
+    if (!local.ok()) return local.error().code();
+    if (!local.value()) return kErrorInvalidParameter;
     const platform::Result<std::u16string> reached = platform::FinalPath(folder);
     if (!reached.ok() || !SamePath(reached.value(), folderPath)) return kErrorInvalidParameter;
     if (!folderIdentity.empty()) {
@@ -87,7 +89,7 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     }
 
     const platform::Result<std::uint32_t> attributes = platform::AttributesIn(folder, name);
-    if (!attributes.ok()) return kErrorInvalidParameter;
+    if (!attributes.ok()) return attributes.error().code();  // a missing file too: its code, not a refusal
     if (attributes.value() & platform::kAttributeReparsePoint) return kErrorReparsePointEncountered;
     if (!platform::IsOrdinaryFile(attributes.value()) || (attributes.value() & platform::kAttributeReadOnly))
         return kErrorInvalidParameter;

@@ -29,7 +29,9 @@ std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& comman
 // included, ends with ERROR_INVALID_PARAMETER, and a link on the way or of
 // that name with ERROR_REPARSE_POINT_ENCOUNTERED, with nothing touched. Where
 // Windows offers it, junctions and mount points that users who are not
-// administrators made are refused to the whole process first.
+// administrators made are refused to the whole process first. A question
+// about the folder's drive or the file that the system cannot answer (the
+// file missing among them) ends with its code.
 std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16string& folderIdentity);
 
 }  // namespace app

@@ -53,7 +53,9 @@ platform::Status OpenLogFolder(const std::u16string& path, platform::UniqueFile&
     const platform::Result<std::u16string> reached = platform::FinalPath(opened);
     if (!reached.ok()) return reached.error();
     const std::u16string& where = reached.value();
-    if (where.size() < 3 || !IsSeparator(where[0]) || !IsSeparator(where[1]) || platform::IsOnLocalFixedDrive(opened))
+    const platform::Result<bool> local = platform::IsOnLocalFixedDrive(opened);
+    if (!local.ok()) return local.error();
+    if (where.size() < 3 || !IsSeparator(where[0]) || !IsSeparator(where[1]) || local.value())
         return platform::Error(step, platform::kErrorReparsePointEncountered);
     folder = std::move(opened);
     return platform::Ok();
@@ -108,7 +110,8 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     Field(line, u"VerTOL", report.recordedVersion.value_or(versionAfter) + u"->" + versionAfter);
     Field(line, u"tolvar-window", report.targetWindowOpen ? u"open" : u"closed");
     Field(line, u"elevated-copy", report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
-    if (platform::RunningAsLocalSystem())
+    const platform::Result<bool> localSystem = platform::RunningAsLocalSystem();
+    if (localSystem.ok() && localSystem.value())
         Field(line, u"note",
               u"ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in the "
               u"signed-in user's context");

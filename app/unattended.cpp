@@ -18,7 +18,12 @@ std::uint32_t ExitCodeOf(const UpdateReport& report) {
     return report.failure ? report.failure->code() : platform::kErrorInstallFailure;
 }
 
-bool RunsPrivileged() { return platform::ProcessIsElevated() || platform::RunningAsLocalSystem(); }
+// A token that cannot be asked counts as privileged: such a run trusts no link.
+bool RunsPrivileged() {
+    const platform::Result<bool> elevated = platform::ProcessIsElevated();
+    const platform::Result<bool> system = platform::RunningAsLocalSystem();
+    return !elevated.ok() || elevated.value() || !system.ok() || system.value();
+}
 
 void GuardPrivilegedRun() {
     if (RunsPrivileged()) platform::EnforceRedirectionTrust();

@@ -19,7 +19,8 @@ constexpr std::uint32_t kExitElevationRequired = 740;     // ERROR_ELEVATION_REQ
 std::uint32_t ExitCodeOf(const UpdateReport& report);
 
 // Whether this process has more than its user's own rights: elevated, or
-// LocalSystem (as deployment tools start programs).
+// LocalSystem (as deployment tools start programs); a token that cannot be
+// asked counts as privileged.
 bool RunsPrivileged();
 
 // Called first, before any path is looked at: a privileged process trusts

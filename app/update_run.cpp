@@ -77,7 +77,7 @@ Status CheckPayload(const platform::UniqueFile& folder, const std::u16string& na
 }
 
 // Writes the payload over the data file in the folder the run holds. When the
-// folder or the file denies this process access, an elevated copy of the
+// folder or the file denies this process access (whatever right it is), an elevated copy of the
 // program does it once the user consents, on the folder's own path;
 // the run then checks the file itself. A file another program holds refuses
 // everyone alike, and a prompt would not help there; nor on a network share,
@@ -86,8 +86,16 @@ Status CheckPayload(const platform::UniqueFile& folder, const std::u16string& na
 Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string& name, const std::u16string& folderPath,
                        Prompting prompting, UpdateReport& report) {
     const Status saved = resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, name);
-    if (saved.ok() || !platform::NeedsRights(saved.error()) || platform::ProcessIsElevated()) return saved;
-    if (!HasDriveRoot(folderPath) || !platform::IsOnLocalFixedDrive(folder)) return saved;
+    if (saved.ok() || !platform::NeedsRights(saved.error())) return saved;
+    // Whether a prompt could help is asked of the token and the volume; a
+    // question either cannot answer fails the run with its own step and code,
+    // rather than prompting, or not, on a guess.
+    const Result<bool> elevated = platform::ProcessIsElevated();
+    if (!elevated.ok()) return elevated.error();
+    if (elevated.value() || !HasDriveRoot(folderPath)) return saved;
+    const Result<bool> local = platform::IsOnLocalFixedDrive(folder);
+    if (!local.ok()) return local.error();
+    if (!local.value()) return saved;
     report.elevationWouldHelp = true;
     if (prompting == Prompting::Never) return saved;
     const Result<std::u16string> identity = platform::IdentityOf(folder);

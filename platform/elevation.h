@@ -9,8 +9,10 @@
 
 namespace platform {
 
-// True when the process runs with an elevated (administrator) token.
-bool ProcessIsElevated();
+// Whether the process runs with an elevated (administrator) token. A token
+// that cannot be asked fails at Step::Elevate with the code of the query:
+// not knowing is not "no".
+Result<bool> ProcessIsElevated();
 
 // Starts this program's own file again as an elevated process (the "runas"
 // verb), with `parameters` as its command line after the program name, and

@@ -47,15 +47,15 @@ void WaitServingMessages(HANDLE process, HWND owner) {
 
 }  // namespace
 
-bool ProcessIsElevated() {
+Result<bool> ProcessIsElevated() {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(Step::Elevate, LastSystemError());
     const UniqueKernelHandle token(raw);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    // Systems without elevation (before Vista) fail here: nothing to ask for there either way.
-    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated != 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return Error(Step::Elevate, LastSystemError());
+    return elevation.TokenIsElevated != 0;
 }
 
 Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {

@@ -76,24 +76,45 @@ Status VerifyFile(const UniqueFile& folder, const std::u16string& name, const un
 
 bool NeedsRights(const Error& error) {
     return error.code() == kErrorAccessDenied &&
-           (error.step() == Step::CreateTemporary || error.step() == Step::Rename);
+           (error.step() == Step::CopyAttributes || error.step() == Step::CreateTemporary ||
+            error.step() == Step::Rename);
 }
 
 Status ReplaceFileDurably(const UniqueFile& folder, const std::u16string& name, const unsigned char* data,
                           std::size_t size) {
-    const Result<FileFacts> old = ReadFacts(folder, name);
-    const bool exists = old.ok();
-    if (!exists && old.error().code() != kErrorFileNotFound) return old.error();
-    if (exists && (old.value().attributes & kNotReplaceable) != 0) return Error(Step::FindDataFile, kErrorAccessDenied);
+    // What no right changes is refused first, from the attributes alone; only
+    // then are the facts to copy read, which takes more rights.
+    const Result<std::uint32_t> attributes = AttributesIn(folder, name);
+    const bool exists = attributes.ok();
+    if (!exists && attributes.error().code() != kErrorFileNotFound) return attributes.error();
+    if (exists && (attributes.value() & kAttributeReparsePoint) != 0)
+        return Error(Step::FindDataFile, kErrorReparsePointEncountered);
+    if (exists && (attributes.value() & kNotReplaceable) != 0) return Error(Step::FindDataFile, kErrorAccessDenied);
+    FileFacts facts;
+    if (exists) {
+        Result<FileFacts> old = ReadFacts(folder, name);
+        if (!old.ok()) return Error(Step::CopyAttributes, old.error().code());
+        facts = std::move(old).value();
+    }
 
     UniqueFile file;
     const Status created = CreateTemporary(folder, name, file);
     if (!created.ok()) return created;
-    const Status swapped = WriteAndSwapIn(folder, name, exists ? &old.value() : nullptr, file, data, size);
+    Status swapped = WriteAndSwapIn(folder, name, exists ? &facts : nullptr, file, data, size);
+    if (!swapped.ok() && swapped.error().step() == Step::Rename) {
+        // A filter can fail a rename on its way back after the file system
+        // made it: the temporary file's handle then names the data file, and
+        // removing it would remove the only table. Not knowing, keep it.
+        const Result<bool> renamed = HasName(file, folder, name);
+        if (!renamed.ok()) return renamed.error();
+        if (renamed.value()) swapped = Ok();
+    }
     if (!swapped.ok()) {
         // Before the rename the temporary file is still its own: it goes
-        // through its own handle, whatever the DACL it was given allows.
-        (void)RemoveOnClose(file);
+        // through its own handle, whatever the DACL it was given allows. When
+        // it cannot be marked, it stays, and that is what the run reports.
+        const Status removed = RemoveOnClose(file);
+        if (!removed.ok()) return removed;
         return swapped;
     }
     Status checked = FlushFile(file);

@@ -73,7 +73,9 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder);
 
 // Whether the opened folder is on a local fixed disk, as the volume it is on
 // tells through the handle: not a network share or drive, not removable.
-bool IsOnLocalFixedDrive(const UniqueFile& folder);
+// A volume that does not answer fails at Step::FindDataFile with its code:
+// an unknown drive is not taken for a remote one.
+Result<bool> IsOnLocalFixedDrive(const UniqueFile& folder);
 
 // The attributes of what `name` in `folder` is, without following a link of
 // that name: a link (or a name that the file system resolved to another
@@ -88,12 +90,15 @@ struct FileFacts {
     std::vector<unsigned char> security;
 };
 
-// Reads the facts of the existing file `name` in `folder`. A link of that
-// name fails with ERROR_REPARSE_POINT_ENCOUNTERED.
+// Reads the facts of the existing file `name` in `folder`, which takes the
+// right to read its attributes and its DACL (READ_CONTROL): a file whose DACL
+// does not grant them fails with ERROR_ACCESS_DENIED. A link of that name
+// fails with ERROR_REPARSE_POINT_ENCOUNTERED.
 Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name);
 
-// Opens the file `name` in `folder` to read it, sharing everything. A link of
-// that name fails with ERROR_REPARSE_POINT_ENCOUNTERED.
+// Opens the file `name` in `folder` to read its bytes, sharing everything,
+// asking for no more than that (not READ_CONTROL). A link of that name fails
+// with ERROR_REPARSE_POINT_ENCOUNTERED.
 Status OpenToRead(const UniqueFile& folder, const std::u16string& name, UniqueFile& file);
 
 // Tries whether this process could replace `name` in `folder`, by opening it
@@ -123,6 +128,12 @@ Status RenameInto(const UniqueFile& file, const UniqueFile& folder, const std::u
 
 // Whether `file` holds exactly the `size` bytes at `data`, read from its start.
 Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std::size_t size);
+
+// Whether `file` is now the entry `name` of `folder`, as the name its handle
+// has today tells (the object name, not a path looked up again): after a
+// rename that reported a failure, whether the rename took effect. Fails at
+// Step::Rename with the code of the query.
+Result<bool> HasName(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name);
 
 // Marks `file` to be removed when its handle is closed.
 Status RemoveOnClose(const UniqueFile& file);

@@ -80,18 +80,29 @@ bool SameText(const std::u16string& a, const std::u16string& b) {
 
 // The name the object manager gives the object of `handle`
 // ("\Device\HarddiskVolume3\Tolvar\unit.xml"), however long.
-Result<std::u16string> ObjectNameOf(HANDLE handle) {
+Result<std::u16string> ObjectNameOf(HANDLE handle, Step step = Step::FindDataFile) {
     std::vector<unsigned char> buffer(1024);
     for (;;) {
         ULONG needed = 0;
         const NTSTATUS status =
             NtQueryObject(handle, ObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
         if (NT_SUCCESS(status)) break;
-        if (needed <= buffer.size()) return Failed(Step::FindDataFile, status);
+        if (needed <= buffer.size()) return Failed(step, status);
         buffer.resize(needed);
     }
     const UNICODE_STRING& name = reinterpret_cast<const OBJECT_NAME_INFORMATION*>(buffer.data())->Name;
     return std::u16string(reinterpret_cast<const char16_t*>(name.Buffer), name.Length / sizeof(wchar_t));
+}
+
+// Whether the object of `file` is named `name` inside the object of `folder`.
+Result<bool> NamedIn(HANDLE folder, HANDLE file, const std::u16string& name, Step step) {
+    const Result<std::u16string> folderName = ObjectNameOf(folder, step);
+    if (!folderName.ok()) return folderName.error();
+    const Result<std::u16string> fileName = ObjectNameOf(file, step);
+    if (!fileName.ok()) return fileName.error();
+    std::u16string expected = folderName.value();
+    if (expected.empty() || expected.back() != u'\\') expected += u'\\';
+    return SameText(fileName.value(), expected + name);
 }
 
 // Whether the file opened as `name` in `folder` is that name's own file and
@@ -100,13 +111,9 @@ Result<std::u16string> ObjectNameOf(HANDLE handle) {
 // to under another name.
 Result<bool> ReachedThroughLink(HANDLE folder, HANDLE file, const std::u16string& name, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    const Result<std::u16string> folderName = ObjectNameOf(folder);
-    if (!folderName.ok()) return folderName.error();
-    const Result<std::u16string> fileName = ObjectNameOf(file);
-    if (!fileName.ok()) return fileName.error();
-    std::u16string expected = folderName.value();
-    if (expected.empty() || expected.back() != u'\\') expected += u'\\';
-    return !SameText(fileName.value(), expected + name);
+    const Result<bool> named = NamedIn(folder, file, name, Step::FindDataFile);
+    if (!named.ok()) return named.error();
+    return !named.value();
 }
 
 // Every folder from the drive root of `path` ("X:\...") down, each opened
@@ -217,13 +224,14 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder) {
 
 // What GetDriveTypeW calls DRIVE_FIXED, asked of the volume the handle is on
 // rather than of a drive letter, which could name another volume by now.
-bool IsOnLocalFixedDrive(const UniqueFile& folder) {
-    constexpr DEVICE_TYPE kDisk = 0x7, kDiskFileSystem = 0x8;     // FILE_DEVICE_DISK, FILE_DEVICE_DISK_FILE_SYSTEM
+Result<bool> IsOnLocalFixedDrive(const UniqueFile& folder) {
+    constexpr DEVICE_TYPE kDisk = 0x7, kDiskFileSystem = 0x8;        // FILE_DEVICE_DISK, FILE_DEVICE_DISK_FILE_SYSTEM
     constexpr ULONG kRemovableMedia = 0x1, kRemoteDevice = 0x10;  // FILE_REMOVABLE_MEDIA, FILE_REMOTE_DEVICE
     FILE_FS_DEVICE_INFORMATION device{};
     IO_STATUS_BLOCK io{};
-    if (!NT_SUCCESS(NtQueryVolumeInformationFile(folder.get(), &io, &device, sizeof device, FileFsDeviceInformation)))
-        return false;
+    const NTSTATUS status =
+        NtQueryVolumeInformationFile(folder.get(), &io, &device, sizeof device, FileFsDeviceInformation);
+    if (!NT_SUCCESS(status)) return Failed(Step::FindDataFile, status);
     if (device.DeviceType != kDisk && device.DeviceType != kDiskFileSystem) return false;
     return (device.Characteristics & (kRemovableMedia | kRemoteDevice)) == 0;
 }
@@ -265,7 +273,10 @@ Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name
 Status OpenToRead(const UniqueFile& folder, const std::u16string& name, UniqueFile& file) {
     constexpr Step step = Step::Verify;
     HANDLE raw = INVALID_HANDLE_VALUE;
-    const NTSTATUS status = OpenRelative(folder.get(), name, GENERIC_READ, kShareAll, FILE_OPEN,
+    // The bytes and the attributes only: GENERIC_READ would take READ_CONTROL
+    // too, which a data file's DACL may deny the user who reads it back.
+    constexpr ACCESS_MASK kAccess = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
+    const NTSTATUS status = OpenRelative(folder.get(), name, kAccess, kShareAll, FILE_OPEN,
                                          FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw);
     if (!NT_SUCCESS(status)) return Failed(step, status);
     UniqueFile opened(raw);
@@ -361,6 +372,10 @@ Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std
         data += read;
         size -= read;
     }
+}
+
+Result<bool> HasName(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name) {
+    return NamedIn(folder.get(), file.get(), name, Step::Rename);
 }
 
 Status RemoveOnClose(const UniqueFile& file) {

@@ -19,7 +19,7 @@ enum class Step : std::uint8_t {
     CreateTemporary,  // the new file beside the data file
     Write,            // its bytes
     Flush,            // pushing them to the disk
-    CopyAttributes,   // the data file's attributes, creation time and DACL onto the new file
+    CopyAttributes,   // the data file's attributes, creation time and DACL, read and given to the new file
     Rename,           // the new file over the data file
     Verify,           // the data file read back after the rename
     Elevate,          // the elevated copy: asked for, started, or ended with an error

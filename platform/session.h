@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // The user the process runs as, as the system names it ("engineer", "SYSTEM");
@@ -10,8 +12,9 @@ namespace platform {
 std::u16string UserName();
 
 // True when the process runs as LocalSystem, whose HKEY_CURRENT_USER is the
-// system's own and holds no user's settings.
-bool RunningAsLocalSystem();
+// system's own and holds no user's settings; the token query's error when it
+// cannot be told.
+Result<bool> RunningAsLocalSystem();
 
 // The current time in UTC, as "2026-12-08T21:30:40Z".
 std::u16string UtcTimestamp();

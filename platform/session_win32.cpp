@@ -14,17 +14,18 @@ std::u16string UserName() {
     return std::u16string(reinterpret_cast<const char16_t*>(name), size - 1);
 }
 
-bool RunningAsLocalSystem() {
+Result<bool> RunningAsLocalSystem() {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(Step::Elevate, GetLastError());
     const UniqueKernelHandle token(raw);
     union {
         TOKEN_USER user;
         unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } buffer;
     DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size) &&
-           IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid);
+    if (!GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size))
+        return Error(Step::Elevate, GetLastError());
+    return IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid) != FALSE;
 }
 
 std::u16string UtcTimestamp() {

@@ -12,6 +12,7 @@ namespace {
 
 struct Elevation {
     bool elevated = false;
+    std::uint32_t queryFailure = 0;
     bool redirectionTrust = false;
     Consent consent = Consent::Declined;
     std::function<std::uint32_t(const std::u16string&)> copy;
@@ -26,6 +27,8 @@ Elevation& E() {
 }  // namespace
 
 void SetElevated(bool elevated) { E().elevated = elevated; }
+bool Elevated() { return E().elevated; }
+void FailElevationQuery(std::uint32_t error) { E().queryFailure = error; }
 void AnswerPrompts(Consent consent) { E().consent = consent; }
 void SetElevatedCopy(std::function<std::uint32_t(const std::u16string&)> copy) { E().copy = std::move(copy); }
 std::vector<std::u16string>& ElevationRequests() { return E().requests; }
@@ -36,7 +39,10 @@ void ResetElevation() { E() = Elevation{}; }
 
 namespace platform {
 
-bool ProcessIsElevated() { return fake::E().elevated; }
+Result<bool> ProcessIsElevated() {
+    if (const std::uint32_t error = std::exchange(fake::E().queryFailure, 0)) return Error(Step::Elevate, error);
+    return fake::E().elevated;
+}
 
 Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
     fake::Elevation& e = fake::E();

@@ -11,6 +11,9 @@
 namespace fake {
 
 void SetElevated(bool elevated);
+bool Elevated();  // as set, whatever the next query answers
+// The next query of the token fails with `error`.
+void FailElevationQuery(std::uint32_t error);
 enum class Consent { Granted, Declined, CannotStart };
 void AnswerPrompts(Consent consent);  // Declined until told otherwise
 // What a granted copy runs: its whole command line in, its exit code out.

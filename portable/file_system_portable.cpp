@@ -7,7 +7,7 @@
 #include <map>
 
 #include "platform/decimal.h"
-#include "platform/elevation.h"
+#include "portable/elevation_portable.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "platform/system_error.h"
@@ -296,7 +296,6 @@ Result<std::u16string> LongForm(const std::u16string& path) {
     return longer;
 }
 
-bool Elevated() { return platform::ProcessIsElevated(); }
 
 Handle* HandleOf(void* handle) {
     auto found = F().handles.find(reinterpret_cast<std::uintptr_t>(handle));
@@ -337,6 +336,15 @@ void Erase(std::uint64_t id) {
     F().nodes.erase(id);
 }
 
+// The fault injected for `op`, used up once more.
+std::optional<Fault> Injected(FileOp op) {
+    auto found = F().faults.find(op);
+    if (found == F().faults.end()) return std::nullopt;
+    Fault fault = found->second;
+    if (--found->second.times <= 0) F().faults.erase(found);
+    return fault;
+}
+
 // Whether the call of `op` now starting must fail, and with what: the queued
 // action runs first, then a dead process or an injected fault fails it.
 std::optional<Fault> Starting(FileOp op) {
@@ -352,17 +360,15 @@ std::optional<Fault> Starting(FileOp op) {
     }
     for (const std::function<void()>& action : due) action();
     if (ProcessKilled()) return Fault{platform::kErrorGenFailure, 1, 0};
-    auto found = F().faults.find(op);
-    if (found == F().faults.end()) return std::nullopt;
-    Fault fault = found->second;
-    if (--found->second.times <= 0) F().faults.erase(found);
-    return fault;
+    return Injected(op);
 }
 
-bool DeniesReplace(const Node& node) {
-    if (node.dacl.find(u"deny-replace-always") != std::u16string::npos) return true;
-    return node.dacl.find(u"deny-replace") != std::u16string::npos && !Elevated();
+// Whether the DACL denies `right` ("replace", "read-control") to this process.
+bool Denies(const Node& node, const std::u16string& right) {
+    if (node.dacl.find(u"deny-" + right + u"-always") != std::u16string::npos) return true;
+    return node.dacl.find(u"deny-" + right) != std::u16string::npos && !Elevated();
 }
+bool DeniesReplace(const Node& node) { return Denies(node, u"replace"); }
 
 // Follows the links at the end of a path to what they lead to (for the controls).
 std::uint64_t Find(const std::u16string& path) {
@@ -580,7 +586,8 @@ Result<std::u16string> IdentityOf(const UniqueFile& folder) {
     return u"node-" + Decimal(static_cast<std::uint32_t>(open->node));
 }
 
-bool IsOnLocalFixedDrive(const UniqueFile& folder) {
+Result<bool> IsOnLocalFixedDrive(const UniqueFile& folder) {
+    if (const auto fault = fake::Starting(FileOp::DriveType)) return Error(Step::FindDataFile, fault->error);
     const fake::Handle* open = fake::HandleOf(folder.get());
     std::uint64_t root = open ? open->node : 0;
     while (fake::NodeOf(root) && fake::NodeOf(root)->parent) root = fake::NodeOf(root)->parent;
@@ -627,6 +634,7 @@ Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name
     if (!entry.ok()) return entry.error();
     const Node& node = *fake::NodeOf(entry.value());
     if (node.kind == Kind::Link) return Error(Step::FindDataFile, kErrorReparsePointEncountered);
+    if (fake::Denies(node, u"read-control")) return Error(Step::FindDataFile, kErrorAccessDenied);
     FileFacts facts;
     facts.attributes = AttributesOf(node);
     facts.creationTime = node.created;
@@ -723,6 +731,7 @@ Status RenameInto(const UniqueFile& file, const UniqueFile& folder, const std::u
     node.parent = into->node;
     where.children[fake::Folded(name)] = open->node;
     fake::Record(u"rename", into->node, name);
+    if (const auto fault = fake::Injected(FileOp::RenameReportedFailed)) return Error(Step::Rename, fault->error);
     return Ok();
 }
 
@@ -732,6 +741,15 @@ Result<bool> HoldsExactly(const UniqueFile& file, const unsigned char* data, std
     const Node* node = open ? fake::NodeOf(open->node) : nullptr;
     if (!node) return Error(Step::Verify, 6);
     return node->bytes.size() == size && std::equal(node->bytes.begin(), node->bytes.end(), data);
+}
+
+Result<bool> HasName(const UniqueFile& file, const UniqueFile& folder, const std::u16string& name) {
+    if (const auto fault = fake::Starting(FileOp::QueryName)) return Error(Step::Rename, fault->error);
+    const fake::Handle* open = fake::HandleOf(file.get());
+    const fake::Handle* in = fake::HandleOf(folder.get());
+    const Node* node = open ? fake::NodeOf(open->node) : nullptr;
+    if (!node || !in) return Error(Step::Rename, 6);
+    return node->parent == in->node && fake::Folded(node->name) == fake::Folded(name);
 }
 
 Status RemoveOnClose(const UniqueFile& file) {

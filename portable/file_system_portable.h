@@ -51,8 +51,9 @@ bool MoveEntry(const std::u16string& from, const std::u16string& to);
 void RemoveFolder(const std::u16string& path);  // with everything in it, even when held
 void ChangeBytes(const std::u16string& path);   // another program altering a file in place
 // A DACL; "deny-replace" in it denies this user DELETE on the file, so it
-// cannot be replaced or removed; "deny-replace-always" denies an elevated
-// process too.
+// cannot be replaced or removed; "deny-read-control" denies this user the
+// reading of the DACL (READ_CONTROL), while the bytes stay readable; with
+// "-always" each denies an elevated process too.
 void SetDacl(const std::u16string& path, const std::u16string& dacl);
 // Creating files in `folder` (not below it) is denied access, as Program
 // Files denies a process that is not elevated; an elevated process is let
@@ -72,9 +73,14 @@ enum class FileOp {
     Rename,
     ReadBack,
     RemoveOnClose,
+    QueryName,  // HasName
+    DriveType,  // IsOnLocalFixedDrive
     Close,
     Append,
     Any,  // BeforeNext only: whichever call comes next
+    // FailNext only: the next rename takes effect, and then the call reports
+    // the error (a filter failing the request on its way back).
+    RenameReportedFailed,
 };
 // The next `times` calls of `op` fail with `error`; a failing write first
 // writes `bytesBeforeFailure` bytes.

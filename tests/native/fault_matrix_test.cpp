@@ -125,6 +125,7 @@ protected:
 struct Fault {
     const char* name;
     std::function<void()> inject;
+    Outcome outcome = Outcome::Failed;
 };
 
 
@@ -144,6 +145,10 @@ const Fault kFaults[] = {
     {"CopyingTheAttributesTimeAndDaclRefused", [] { fake::FailNext(FileOp::ApplyFacts, kDeviceError); }},
     {"RenameRefused", [] { fake::FailNext(FileOp::Rename, kDeviceError); }},
     {"ReadingBackRefused", [] { fake::FailNext(FileOp::ReadBack, kDeviceError); }},
+    // A filter fails the rename after the file system made it: the data file
+    // is the new one, read back whole, and that is the truth to tell.
+    {"RenameReportedFailedAfterItTookEffect", [] { fake::FailNext(FileOp::RenameReportedFailed, kDeviceError); },
+     Outcome::Installed},
     {"NewFileHeldByAScannerPastTheRetries",
      [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }},
     {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }},
@@ -156,7 +161,7 @@ TEST_P(InjectedFaultTest, TellsTheTruthAndKeepsTheDataWhole) {
     const Snapshot before;
     GetParam().inject();
     app::UpdateRun();
-    ExpectPasses(Observe(GetParam().name, before, Told(), 1, Outcome::Failed));
+    ExpectPasses(Observe(GetParam().name, before, Told(), 1, GetParam().outcome));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, InjectedFaultTest, ::testing::ValuesIn(kFaults),
@@ -317,6 +322,30 @@ const ProgramFilesCase kProgramFilesCases[] = {
          fake::SetDacl(kProtectedData, u"protected;deny-replace");
      },
      Outcome::Installed, 1, std::nullopt},
+    // The data file lets users read its bytes but not its DACL, which the
+    // replace copies: a missing right like any other, and the copy installs.
+    {"FileThatHidesItsDaclAsksAndInstalls",
+     [] {
+         Consent();
+         fake::SetDacl(kProtectedData, u"deny-read-control");
+     },
+     Outcome::Installed, 1, std::nullopt},
+    // Whether a prompt could help cannot be told: the run fails with the
+    // question's own step and code rather than guess.
+    {"DriveTypeUnknownAsksNothing",
+     [] {
+         Grant();
+         fake::FailNext(FileOp::DriveType, kDeviceError);
+     },
+     Outcome::Failed, 0, std::nullopt, "C:\\Program Files (x86)\\Tolvar", kProtected,
+     {"\tstep=find-data-file\t", "\terror=1117\t"}},
+    {"ElevationUnknownAsksNothing",
+     [] {
+         Grant();
+         fake::FailElevationQuery(1008);  // ERROR_NO_TOKEN
+     },
+     Outcome::Failed, 0, std::nullopt, "C:\\Program Files (x86)\\Tolvar", kProtected,
+     {"\tstep=elevate\t", "\terror=1008\t"}},
     // A prompt would be granted in each of these: nothing but the kind of
     // refusal keeps it away.
     {"FileHeldOpenByTolvarAsksNothing",
@@ -350,9 +379,9 @@ const ProgramFilesCase kProgramFilesCases[] = {
      [] {
          PutStoreCopy();
          fake::BeforeNext(
-             FileOp::Examine, [] { fake::FailNext(FileOp::Examine, platform::kErrorAccessDenied); }, 2);
+             FileOp::Examine, [] { fake::FailNext(FileOp::Examine, platform::kErrorAccessDenied); }, 3);
      },
-     Outcome::Failed, 0, false},
+     Outcome::Failed, 0, false, "C:\\Program Files (x86)\\Tolvar", kProtected, {"\tstep=virtual-store\t"}},
     // The shell's DLLs do not load: a copy may be there, so the run cannot say it installed.
     {"KnownFoldersCannotBeLookedUp",
      [] {

@@ -82,7 +82,11 @@ const LineCase kLines[] = {
      nullptr},
     {"SystemFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\System\\unit.xml\"", kInvalidParameter,
      nullptr},
-    {"MissingFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Gone\\unit.xml\"", kInvalidParameter, nullptr},
+    {"MissingFolder", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Gone\\unit.xml\"", kInvalidParameter,
+     nullptr},
+    // Not a refusal but what the file system answered, told as it is.
+    {"MissingFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\unit.xml\"", platform::kErrorFileNotFound,
+     nullptr},
 };
 
 class ElevatedModeTest : public FakePlatformTest, public ::testing::WithParamInterface<LineCase> {};
@@ -129,6 +133,8 @@ TEST_F(FakePlatformTest, ElevatedCopyReportsTheSystemsCode) {
     } cases[] = {
         {"refused", [] { fake::RefuseNewFilesIn(u"C:\\Program Files\\Tolvar", true); }, platform::kErrorAccessDenied},
         {"no code", [] { fake::FailNext(fake::FileOp::Write, 0); }, platform::kErrorInstallFailure},
+        {"file unexamined", [] { fake::FailNext(fake::FileOp::Examine, kDeviceError); }, kDeviceError},
+        {"drive type unknown", [] { fake::FailNext(fake::FileOp::DriveType, kDeviceError); }, kDeviceError},
         {"replaced", [] {}, 0u},
     };
     for (const auto& c : cases) {

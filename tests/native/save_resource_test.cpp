@@ -1,6 +1,8 @@
 #include "resources/Update.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "platform/file_replace.h"
 #include "resources/resource_access.h"
@@ -186,7 +188,8 @@ TEST_P(SaveResourceFaultTest, LeavesTheTargetWhole) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SaveResourceFaultTest,
-    ::testing::Values(FaultCase{"ExamineTarget", FileOp::ReadFacts, true, platform::Step::FindDataFile},
+    ::testing::Values(FaultCase{"ExamineTarget", FileOp::Examine, true, platform::Step::FindDataFile},
+                      FaultCase{"ReadTheTargetsDacl", FileOp::ReadFacts, true, platform::Step::CopyAttributes},
                       FaultCase{"CreateTemporary", FileOp::CreateNew, true, platform::Step::CreateTemporary},
                       FaultCase{"DiskFullHalfway", FileOp::Write, true, platform::Step::Write, 10000},
                       FaultCase{"WriteNothing", FileOp::Write, false, platform::Step::Write},
@@ -195,6 +198,59 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"RenameOver", FileOp::Rename, true, platform::Step::Rename},
                       FaultCase{"RenameIntoAnEmptyPlace", FileOp::Rename, false, platform::Step::Rename}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// After a rename reported failed, the temporary file's handle is asked its
+// name before anything is removed: a rename that took effect all the same is
+// checked as any rename is, and never undone by the clean-up; a clean-up that
+// cannot be made, or a name that cannot be asked, leaves the file and says so.
+TEST_F(SaveResourceToFileTest, ARenameReportedFailedIsJudgedByWhereTheFileIs) {
+    constexpr std::uint32_t kCleanUpError = 19;  // ERROR_WRITE_PROTECT
+    const platform::Error kRenameFailed(platform::Step::Rename, kDeviceError);
+    const struct {
+        const char* name;
+        std::function<void()> inject;
+        std::optional<platform::Error> error;  // nothing: saved
+        bool payloadInPlace;
+        bool temporaryLeft;
+    } cases[] = {
+        {"took effect", [] { fake::FailNext(FileOp::RenameReportedFailed, kDeviceError); }, std::nullopt, true,
+         false},
+        {"took effect, then the bytes changed",
+         [] {
+             fake::FailNext(FileOp::RenameReportedFailed, kDeviceError);
+             fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kTarget); });
+         },
+         platform::Error(platform::Step::Verify, platform::kErrorInstallFailure), false, false},
+        {"did not take effect", [] { fake::FailNext(FileOp::Rename, kDeviceError); }, kRenameFailed, false, false},
+        {"did not take effect, clean-up refused",
+         [] {
+             fake::FailNext(FileOp::Rename, kDeviceError);
+             fake::FailNext(FileOp::RemoveOnClose, kCleanUpError);
+         },
+         platform::Error(platform::Step::CreateTemporary, kCleanUpError), false, true},
+        {"name unknown",
+         [] {
+             fake::FailNext(FileOp::Rename, kDeviceError);
+             fake::FailNext(FileOp::QueryName, kCleanUpError);
+         },
+         platform::Error(platform::Step::Rename, kCleanUpError), false, true},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::PutFile(kTarget, kOld);
+        c.inject();
+        const platform::Status saved = SaveIntoFolder();
+        EXPECT_EQ(saved.ok(), !c.error) << c.name;
+        if (c.error && !saved.ok()) {
+            EXPECT_EQ(saved.error(), *c.error) << c.name;
+        }
+        ASSERT_TRUE(fake::FileBytes(kTarget)) << c.name << ": the data file is gone";
+        EXPECT_EQ(*fake::FileBytes(kTarget) == matrix::Payload(), c.payloadInPlace) << c.name;
+        EXPECT_EQ(fake::FilesIn(kFolder).size(), c.temporaryLeft ? 2u : 1u) << c.name;
+        for (const fake::Change& change : fake::Changes())
+            EXPECT_FALSE(change.what == u"remove" && change.name == u"unit.xml") << c.name << ": the data file removed";
+    }
+}
 
 // Read back after the rename through the file's own handle: bytes that a
 // filter or scanner changed fail the save, so the version is not recorded.

@@ -137,6 +137,20 @@ const QuietCase kQuietCases[] = {
          fake::AnswerPrompts(fake::Consent::Granted);
      },
      740, "failed", "create-temporary", "7.0.7"},
+    {"FileHidesItsDaclFromTheUser",
+     [] {
+         Installation();
+         fake::SetDacl(kData, u"deny-read-control");
+         fake::AnswerPrompts(fake::Consent::Granted);
+     },
+     740, "failed", "copy-attributes", "7.0.7"},
+    {"DriveTypeUnknown",
+     [] {
+         Installation();
+         fake::RefuseNewFilesIn(u"C:\\App");
+         fake::FailNext(FileOp::DriveType, kDeviceError);
+     },
+     kDeviceError, "failed", "find-data-file", "7.0.7"},
     {"FolderRefusesEvenAnElevatedProcess",
      [] {
          Installation();

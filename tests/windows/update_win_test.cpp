@@ -92,6 +92,22 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
 }
 
+// The name a file's handle gives after a rename is its new one, in the held
+// folder: what decides, after a rename reported failed, whether the clean-up
+// may remove the temporary file.
+TEST(FileSystem, AHandleTellsTheNameARenameGaveIt) {
+    ScratchFolder folder;
+    WriteFileBytes(folder / L"unit.xml", kOld);
+    platform::UniqueFile opened, file;
+    ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
+    ASSERT_TRUE(platform::CreateNewFile(opened, u"unit.xml.1-1.new", file).ok());
+    EXPECT_EQ(platform::HasName(file, opened, u"unit.xml").value(), false);
+    EXPECT_EQ(platform::HasName(file, opened, u"UNIT.XML.1-1.NEW").value(), true);
+    ASSERT_TRUE(platform::RenameInto(file, opened, u"unit.xml").ok());
+    EXPECT_EQ(platform::HasName(file, opened, u"unit.xml").value(), true);
+    EXPECT_EQ(platform::HasName(file, opened, u"unit.xml.1-1.new").value(), false);
+}
+
 // What the shell names a folder, as the product strips it.
 std::u16string ShellFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
