@@ -263,7 +263,7 @@ matrix::Bytes AsBytes(const std::optional<std::vector<char>>& bytes) {
 // What a case starts from: the data file, "VerTOL" and the files beside the data file.
 struct Before {
     explicit Before(const std::wstring& folder) : files(FolderEntries(folder)) {
-        seen.dataBefore = AsBytes(ReadBytes(folder + L"\\unit.xml"));
+        if (const std::optional<std::vector<char>> data = ReadBytes(folder + L"\\unit.xml")) seen.dataBefore = AsBytes(data);
         seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
     }
     matrix::Observation seen;
