@@ -8,8 +8,10 @@
 
 #include "app/Form1.h"
 #include "app/elevated_replace.h"
+#include "app/privilege.h"
 #include "app/startup_win32.h"
 #include "app/unattended.h"
+#include "app/update_run.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     app::HardenProcess();  // before anything loads a DLL or opens a window

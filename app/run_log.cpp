@@ -1,6 +1,7 @@
 #include "app/run_log.h"
 
-#include "app/unattended.h"
+#include "app/outcome.h"
+#include "app/privilege.h"
 #include "platform/decimal.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
@@ -13,29 +14,24 @@
 namespace app {
 namespace {
 
-// A value without the characters that would break the line (tab, CR, LF).
-std::u16string Clean(std::u16string text) {
-    for (char16_t& c : text)
-        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
-    return text;
+// Appends a value as the line shows it: each control character (which would
+// break the line or hide in it) as a space, "-" for nothing.
+void AppendValue(std::u16string& line, const std::u16string& value) {
+    if (value.empty()) line += u'-';
+    for (const char16_t c : value) line += c < 0x20 || c == 0x7F ? u' ' : c;
 }
 
-// Appends "\t<key>=<value>", "-" for an empty value.
+// Appends "\t<key>=<value>".
 void Field(std::u16string& line, const char16_t* key, const std::u16string& value) {
     line += u'\t';
     line += key;
     line += u'=';
-    line += value.empty() ? std::u16string(u"-") : Clean(value);
+    AppendValue(line, value);
 }
 
-const char16_t* OutcomeName(UpdateOutcome outcome) {
-    switch (outcome) {
-        case UpdateOutcome::NoUpdateNeeded: return u"no-update-needed";
-        case UpdateOutcome::AlreadyUpdated: return u"already-updated";
-        case UpdateOutcome::Installed: return u"installed";
-        case UpdateOutcome::Failed: break;
-    }
-    return u"failed";
+// A registry value as read, nothing where the registry could not give it.
+std::u16string Given(const std::u16string& value) {
+    return value == registry::kReadFailed ? std::u16string() : value;
 }
 
 // The log's folder for a privileged run (AppendRunLog says how).
@@ -67,8 +63,13 @@ std::vector<char> Utf8(const std::u16string& text) {
     std::vector<char> out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c >= 0xD800 && c < 0xE000) {
+            // A pair makes one character beyond the BMP; half of one is none.
+            if (c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            else
+                c = 0xFFFD;
+        }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
             continue;
@@ -97,17 +98,21 @@ const char16_t* StepName(platform::Step step) {
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter) {
     using platform::Decimal;
     const platform::Result<std::u16string> version = resources::LoadStringResource(IDS_DATA_VERSION);
-    std::u16string line =
-        Clean(platform::UtcTimestamp()) + u"\tUpDate " + (version.ok() ? Clean(version.value()) : u"?");
+    std::u16string line;
+    AppendValue(line, platform::UtcTimestamp());
+    line += u"\tUpDate ";
+    AppendValue(line, version.ok() ? version.value() : u"?");
     Field(line, u"user", platform::UserName());
-    Field(line, u"outcome", OutcomeName(report.outcome));
+    Field(line, u"outcome", RowOf(report.outcome).logWord);
     Field(line, u"exit", Decimal(ExitCodeOf(report)));
     const platform::Error* failure = report.failure ? &*report.failure : nullptr;
     Field(line, u"step", failure ? StepName(failure->step()) : u"-");
     Field(line, u"error", Decimal(failure ? failure->code() : 0));
     Field(line, u"error-text", failure ? platform::SystemErrorText(failure->code()) : std::u16string());
     Field(line, u"file", report.dataFile);
-    Field(line, u"VerTOL", report.recordedVersion.value_or(versionAfter) + u"->" + versionAfter);
+    Field(line, u"VerTOL", Given(report.recordedVersion.value_or(versionAfter)));
+    line += u"->";
+    AppendValue(line, Given(versionAfter));
     Field(line, u"tolvar-window", report.targetWindowOpen ? u"open" : u"closed");
     Field(line, u"elevated-copy", report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
     const platform::Result<bool> localSystem = platform::RunningAsLocalSystem();
@@ -115,12 +120,13 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
         Field(line, u"note",
               u"ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in the "
               u"signed-in user's context");
-    return line + u"\r\n";
+    line += u"\r\n";
+    return line;
 }
 
 platform::Status AppendRunLog(const std::u16string& logFile, const UpdateReport& report) {
     const platform::Result<std::u16string> after = registry::ReadStringValue(kProductKeyPath, kVersionValue);
-    const std::vector<char> line = Utf8(RunLogLine(report, after.ok() ? after.value() : u"?"));
+    const std::vector<char> line = Utf8(RunLogLine(report, after.ok() ? after.value() : std::u16string()));
     if (!RunsPrivileged()) return platform::AppendToFile(logFile, line);
     platform::UniqueFile folder;
     const platform::Status opened = OpenLogFolder(platform::FolderOf(logFile), folder);

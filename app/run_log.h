@@ -12,7 +12,9 @@ namespace app {
 // The run's line, tab-separated, ending in CR LF (written to the file in UTF-8):
 //   <UTC time>  UpDate <data version>  user=  outcome=  exit=  step=  error=
 //   error-text=  file=  VerTOL=<before>-><after>  tolvar-window=  elevated-copy=
-// and a note when the program ran as LocalSystem. "-" marks what does not apply.
+// and a note when the program ran as LocalSystem. "-" marks what does not apply
+// and a registry value that could not be read; a control character in a value
+// is written as a space, half a surrogate pair as U+FFFD.
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter);
 
 // Appends the run's line to `logFile`; why it could not, if it could not.

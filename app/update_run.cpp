@@ -1,6 +1,7 @@
 #include "app/update_run.h"
 
 #include "app/elevated_replace.h"
+#include "app/outcome.h"
 #include "app/run_log.h"
 #include "app/virtual_store.h"
 #include "platform/elevation.h"
@@ -197,19 +198,13 @@ UpdateReport RunUpdate(Prompting prompting) {
 }
 
 void ShowOutcome(const UpdateReport& report) {
-    using platform::MessageIcon;
-    switch (report.outcome) {
-        case UpdateOutcome::NoUpdateNeeded:
-            return platform::ShowMessage(u"该版本无需更新.", platform::kApplicationTitle, MessageIcon::Critical);
-        case UpdateOutcome::AlreadyUpdated:
-            return platform::ShowMessage(u"已经更新，无需重复更新.", platform::kApplicationTitle,
-                                         MessageIcon::Information);
-        case UpdateOutcome::Installed:
-            return platform::ShowMessage(u"成功更新至版本" + report.shownVersion + u".", platform::kApplicationTitle,
-                                         MessageIcon::Information);
-        case UpdateOutcome::Failed:
-            return platform::ShowMessage(u"更新失败.", platform::kApplicationTitle, MessageIcon::Critical);
+    const OutcomeRow& row = RowOf(report.outcome);
+    std::u16string text = row.message;
+    if (row.endsWithVersion) {
+        text += report.shownVersion;
+        text += u'.';
     }
+    platform::ShowMessage(text, platform::kApplicationTitle, row.icon);
 }
 
 UpdateOutcome UpdateRun() {

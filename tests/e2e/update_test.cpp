@@ -263,7 +263,7 @@ matrix::Bytes AsBytes(const std::optional<std::vector<char>>& bytes) {
 // What a case starts from: the data file, "VerTOL" and the files beside the data file.
 struct Before {
     explicit Before(const std::wstring& folder) : files(FolderEntries(folder)) {
-        seen.dataBefore = AsBytes(ReadBytes(folder + L"\\unit.xml"));
+        if (const std::optional<std::vector<char>> data = ReadBytes(folder + L"\\unit.xml")) seen.dataBefore = AsBytes(data);
         seen.versionBefore = Narrow(ProductValue(L"VerTOL"));
     }
     matrix::Observation seen;
@@ -446,24 +446,12 @@ QuietRun RunQuietly(const std::wstring& log, HANDLE token = nullptr, const std::
 }
 
 
-struct QuietCase {
-    const char* name;  // one of the shared rows
-    DWORD exitCode;
-};
-const QuietCase kQuietCases[] = {
-    {"Installs", 0},
-    {"SameVersion", 0},
-    {"NoKey", 1642},
-    {"DataFileHeldOpen", ERROR_SHARING_VIOLATION},
-    {"ReadOnlyDataFile", ERROR_ACCESS_DENIED},
-};
-
-class QuietTest : public testing::TestWithParam<QuietCase> {};
+class QuietTest : public testing::TestWithParam<matrix::RunCase> {};
 
 // An unattended run over a real installation: no window, no box, the exit
 // code that says what happened, and one line in the log that says why.
 TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
-    const matrix::RunCase& c = CaseNamed(GetParam().name);
+    const matrix::RunCase& c = GetParam();
     Installation installation(c);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     const std::wstring log = installation.root() + L"\\quiet.log";
@@ -473,18 +461,20 @@ TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
     const QuietRun run = RunQuietly(log);
     installation.Release();
 
-    EXPECT_EQ(run.exitCode, std::optional<DWORD>(GetParam().exitCode));
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(c.exitCode));
     EXPECT_FALSE(run.windowShown) << "a window in a quiet run";
     installation.ExpectAfterRun();
     const std::vector<std::string> lines = LogLines(log);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Field(lines[0], "exit"), std::to_string(GetParam().exitCode)) << lines[0];
+    EXPECT_EQ(Field(lines[0], "exit"), std::to_string(c.exitCode)) << lines[0];
     std::printf("  %s\n", lines[0].c_str());
     RecordCase(before, std::string("Quiet/") + c.name, installation.folder(), {U16(MessageOf(c.outcome))}, std::nullopt,
                lines[0]);
 }
-INSTANTIATE_TEST_SUITE_P(Runs, QuietTest, testing::ValuesIn(kQuietCases),
-                         [](const testing::TestParamInfo<QuietCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, QuietTest, testing::ValuesIn(matrix::kRunCases),
+                         [](const testing::TestParamInfo<matrix::RunCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Two unattended runs at once append two whole lines; a log that cannot be
 // written changes neither the outcome nor the code; a command line the

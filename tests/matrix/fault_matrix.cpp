@@ -75,19 +75,29 @@ void Note(std::string& why, const std::string& what) {
 }
 
 // The line must tell what the box told, with the code a deployment tool
-// would get for it, and for a failure name the step and a true error code.
-void JudgeLogLine(const std::string& line, Outcome told, std::string& why) {
+// would get for it, and for a failure name the step and its own code.
+void JudgeLogLine(const Observation& seen, Outcome told, std::string& why) {
     static const char* const kNames[] = {"no-update-needed", "already-updated", "installed", "failed"};
+    const std::string& line = *seen.logLine;
     const std::optional<std::string> outcome = LogField(line, "outcome"), exit = LogField(line, "exit"),
-                                     step = LogField(line, "step"), error = LogField(line, "error");
-    if (!outcome || !exit || !step || !error) return Note(why, "the log line lacks a field: " + line);
+                                     step = LogField(line, "step"), error = LogField(line, "error"),
+                                     copy = LogField(line, "elevated-copy");
+    if (!outcome || !exit || !step || !error || !copy) return Note(why, "the log line lacks a field: " + line);
     if (*outcome != kNames[static_cast<int>(told)]) Note(why, "the log says " + *outcome);
     const bool failed = told == Outcome::Failed;
-    const std::string expectedExit = told == Outcome::NoUpdateNeeded ? "1642" : failed ? *error : "0";
-    if (*exit != expectedExit && !(failed && *exit == "740"))
-        Note(why, "exit code " + *exit + " for " + Name(told) + " (error " + *error + ")");
+    // 740 exactly where an elevated process could have done it and none ran.
+    const bool elevationRequired = failed && seen.elevationWouldHelp && *copy == "-";
+    const std::string expectedExit =
+        told == Outcome::NoUpdateNeeded ? "1642" : elevationRequired ? "740" : failed ? *error : "0";
+    if (*exit != expectedExit)
+        Note(why, "exit code " + *exit + " for " + Name(told) + " (error " + *error + ", elevated copy " + *copy +
+                      ", expected " + expectedExit + ")");
     if (failed && (*step == "-" || *error == "0")) Note(why, "a failure logged without its step or error");
     if (!failed && (*step != "-" || *error != "0")) Note(why, "a step logged for a run that did not fail");
+    if (failed && seen.failedWith && *error != std::to_string(*seen.failedWith))
+        Note(why, "error=" + *error + ", but the step failed with " + std::to_string(*seen.failedWith));
+    if (failed && *step == "elevate" && *copy != "-" && *error != *copy)
+        Note(why, "error=" + *error + ", but the elevated copy exited with " + *copy);
 }
 
 }  // namespace
@@ -148,7 +158,7 @@ Verdict Judge(const Observation& seen, const Bytes& payload, const std::string& 
     for (const std::string& file : seen.newFiles) Note(verdict.why, "left " + file);
     if (seen.logLine && alone && seen.messages.size() == 1) {
         if (const std::optional<Outcome> told = OutcomeOf(seen.messages[0], carriedVersion))
-            JudgeLogLine(*seen.logLine, *told, verdict.why);
+            JudgeLogLine(seen, *told, verdict.why);
     }
     verdict.passed = verdict.why.empty();
     return verdict;

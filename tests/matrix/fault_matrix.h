@@ -12,14 +12,18 @@
 //   "该版本无需更新." and "已经更新，无需重复更新." only when nothing changed;
 //   "更新失败." only with "VerTOL" unchanged;
 // - the run's log line, where the case has one, tells the same outcome, the
-//   exit code a deployment tool would get for it (0, 1642, or the failing
-//   step's code, or 740), and for a failure the step and its error;
+//   exit code a deployment tool would get for it (0, 1642, the failing step's
+//   code, or 740 exactly where elevation would have helped and no elevated
+//   copy ran), and for a failure the step and its own code: the code the case
+//   made it fail with, where it fixes one, and a failed elevated copy's exit
+//   code when that is what failed;
 // - no file is left beside the data file that was not there before;
 // - and, where the case fixes it, the outcome is the one expected.
 // Every case is also written as one row of a tab-separated log (the file
 // named by UPDATE_FAULT_MATRIX_LOG, when set) for scripts/fault-summary.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +51,8 @@ struct Observation {
     std::optional<Outcome> expected;       // when the case fixes the outcome
     std::optional<Outcome> alsoExpected;   // a second outcome as true, where the case says why
     std::optional<std::string> logLine;    // the run's line in its /log file, when it kept one
+    bool elevationWouldHelp = false;       // the case refuses this process what an elevated one may do
+    std::optional<std::uint32_t> failedWith;  // the Windows code the case makes the failing step fail with
 };
 
 struct Verdict {

@@ -3,7 +3,8 @@
 // and files, and the end-to-end tests through the window. Each row says how
 // the registry and the installation are left before the run and what must
 // follow; each suite makes the row in its own world and checks the box, the
-// data file and "VerTOL".
+// exit code (the log's exit=, or the quiet run's own), the data file and
+// "VerTOL".
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@ struct RunCase {
     const char* verTol;   // null: no value
     DataFile data;
     Outcome outcome;
+    std::uint32_t exitCode;        // what a deployment tool gets (a Windows error code)
     const char* verTolAfter;       // null: still absent
     const char* below = "Tolvar";  // the installation folder, below the row's own folder
     bool key = true;               // false: no Software\Qd key at all
@@ -33,30 +35,30 @@ struct RunCase {
 inline bool LeadsNowhere(const RunCase& c) { return !c.key || !c.pathTol || !*c.pathTol; }
 
 inline const RunCase kRunCases[] = {
-    {"Installs", "%F", "7.0.7", DataFile::Plain, Outcome::Installed, EXPECTED_DATA_VERSION},
-    {"TrailingBackslash", "%F\\", "7.0.7", DataFile::Archive, Outcome::Installed, EXPECTED_DATA_VERSION},
-    {"FolderNameWithSpaces", "%F", "7.0.7", DataFile::Plain, Outcome::Installed, EXPECTED_DATA_VERSION,
+    {"Installs", "%F", "7.0.7", DataFile::Plain, Outcome::Installed, 0, EXPECTED_DATA_VERSION},
+    {"TrailingBackslash", "%F\\", "7.0.7", DataFile::Archive, Outcome::Installed, 0, EXPECTED_DATA_VERSION},
+    {"FolderNameWithSpaces", "%F", "7.0.7", DataFile::Plain, Outcome::Installed, 0, EXPECTED_DATA_VERSION,
      "Program Files\\Tolvar 7"},
     // Versions compare as text, code unit by code unit, a proper prefix first.
-    {"TenBeforeEight", "%F", "7.0.10", DataFile::Plain, Outcome::Installed, EXPECTED_DATA_VERSION},
-    {"PrefixIsOlder", "%F", "7.0", DataFile::Plain, Outcome::Installed, EXPECTED_DATA_VERSION},
-    {"SameVersion", "%F", EXPECTED_DATA_VERSION, DataFile::Plain, Outcome::AlreadyUpdated, EXPECTED_DATA_VERSION},
-    {"NewerVersion", "%F", "7.1", DataFile::Plain, Outcome::AlreadyUpdated, "7.1"},
-    {"LowerCaseSortsAfterDigits", "%F", "a", DataFile::Plain, Outcome::AlreadyUpdated, "a"},
+    {"TenBeforeEight", "%F", "7.0.10", DataFile::Plain, Outcome::Installed, 0, EXPECTED_DATA_VERSION},
+    {"PrefixIsOlder", "%F", "7.0", DataFile::Plain, Outcome::Installed, 0, EXPECTED_DATA_VERSION},
+    {"SameVersion", "%F", EXPECTED_DATA_VERSION, DataFile::Plain, Outcome::AlreadyUpdated, 0, EXPECTED_DATA_VERSION},
+    {"NewerVersion", "%F", "7.1", DataFile::Plain, Outcome::AlreadyUpdated, 0, "7.1"},
+    {"LowerCaseSortsAfterDigits", "%F", "a", DataFile::Plain, Outcome::AlreadyUpdated, 0, "a"},
     // A missing "VerTOL" reads as "Error.", which sorts after any version.
-    {"NoVersionValue", "%F", nullptr, DataFile::Plain, Outcome::AlreadyUpdated, nullptr},
-    {"NoDataFile", "%F", "7.0.7", DataFile::None, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"HiddenDataFile", "%F", "7.0.7", DataFile::Hidden, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"SystemDataFile", "%F", "7.0.7", DataFile::System, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"DataFileIsAFolder", "%F", "7.0.7", DataFile::Folder, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"ReadOnlyDataFile", "%F", "7.0.7", DataFile::ReadOnly, Outcome::Failed, "7.0.7"},
-    {"DataFileHeldOpen", "%F", "7.0.7", DataFile::HeldOpen, Outcome::Failed, "7.0.7"},
-    {"FolderMissing", "%F\\missing", "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"MalformedFolder", "%F\\a*b", "7.0.7", DataFile::Plain, Outcome::Failed, "7.0.7"},
+    {"NoVersionValue", "%F", nullptr, DataFile::Plain, Outcome::AlreadyUpdated, 0, nullptr},
+    {"NoDataFile", "%F", "7.0.7", DataFile::None, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"HiddenDataFile", "%F", "7.0.7", DataFile::Hidden, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"SystemDataFile", "%F", "7.0.7", DataFile::System, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"DataFileIsAFolder", "%F", "7.0.7", DataFile::Folder, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"ReadOnlyDataFile", "%F", "7.0.7", DataFile::ReadOnly, Outcome::Failed, 5, "7.0.7"},
+    {"DataFileHeldOpen", "%F", "7.0.7", DataFile::HeldOpen, Outcome::Failed, 32, "7.0.7"},
+    {"FolderMissing", "%F\\missing", "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"MalformedFolder", "%F\\a*b", "7.0.7", DataFile::Plain, Outcome::Failed, 123, "7.0.7"},
     // No installation recorded: nothing to update, and nothing looked at.
-    {"NoFolderValue", nullptr, "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"EmptyFolderValue", "", "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, "7.0.7"},
-    {"NoKey", nullptr, nullptr, DataFile::Plain, Outcome::NoUpdateNeeded, nullptr, "Tolvar", false},
+    {"NoFolderValue", nullptr, "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"EmptyFolderValue", "", "7.0.7", DataFile::Plain, Outcome::NoUpdateNeeded, 1642, "7.0.7"},
+    {"NoKey", nullptr, nullptr, DataFile::Plain, Outcome::NoUpdateNeeded, 1642, nullptr, "Tolvar", false},
 };
 
 // The attributes a row gives the data file, as Windows numbers them; 0 for

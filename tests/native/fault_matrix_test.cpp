@@ -125,6 +125,7 @@ protected:
 struct Fault {
     const char* name;
     std::function<void()> inject;
+    std::uint32_t code;  // the Windows code the failing step fails with; 0 where the stand-ins cannot carry it
     Outcome outcome = Outcome::Failed;
 };
 
@@ -132,27 +133,28 @@ struct Fault {
 // Each refused call ends the run in 更新失败. with the data file whole: a
 // program that ignored the failure and went on would say 成功.
 const Fault kFaults[] = {
-    {"DiskFullHalfwayThroughTheWrite", [] { fake::FailNext(FileOp::Write, kDiskFull, 1, 10000); }},
-    {"DiskFullBeforeTheFirstByte", [] { fake::FailNext(FileOp::Write, kDiskFull); }},
-    {"TemporaryFileRefused", [] { fake::FailNext(FileOp::CreateNew, kDeviceError); }},
-    {"FlushRefused", [] { fake::FailNext(FileOp::Flush, kDeviceError); }},
+    {"DiskFullHalfwayThroughTheWrite", [] { fake::FailNext(FileOp::Write, kDiskFull, 1, 10000); }, kDiskFull},
+    {"DiskFullBeforeTheFirstByte", [] { fake::FailNext(FileOp::Write, kDiskFull); }, kDiskFull},
+    {"TemporaryFileRefused", [] { fake::FailNext(FileOp::CreateNew, kDeviceError); }, kDeviceError},
+    {"FlushRefused", [] { fake::FailNext(FileOp::Flush, kDeviceError); }, kDeviceError},
     {"FlushAfterTheRenameRefused",
      [] {
          fake::BeforeNext(
              FileOp::Flush, [] { fake::FailNext(FileOp::Flush, kDeviceError); }, 2);
-     }},
-    {"CloseRefused", [] { fake::FailNext(FileOp::Close, kDeviceError); }},
-    {"CopyingTheAttributesTimeAndDaclRefused", [] { fake::FailNext(FileOp::ApplyFacts, kDeviceError); }},
-    {"RenameRefused", [] { fake::FailNext(FileOp::Rename, kDeviceError); }},
-    {"ReadingBackRefused", [] { fake::FailNext(FileOp::ReadBack, kDeviceError); }},
+     }, kDeviceError},
+    // A refused close tells its code only as the last error, which the stand-ins do not keep.
+    {"CloseRefused", [] { fake::FailNext(FileOp::Close, kDeviceError); }, 0},
+    {"CopyingTheAttributesTimeAndDaclRefused", [] { fake::FailNext(FileOp::ApplyFacts, kDeviceError); }, kDeviceError},
+    {"RenameRefused", [] { fake::FailNext(FileOp::Rename, kDeviceError); }, kDeviceError},
+    {"ReadingBackRefused", [] { fake::FailNext(FileOp::ReadBack, kDeviceError); }, kDeviceError},
     // A filter fails the rename after the file system made it: the data file
     // is the new one, read back whole, and that is the truth to tell.
-    {"RenameReportedFailedAfterItTookEffect", [] { fake::FailNext(FileOp::RenameReportedFailed, kDeviceError); },
+    {"RenameReportedFailedAfterItTookEffect", [] { fake::FailNext(FileOp::RenameReportedFailed, kDeviceError); }, 0,
      Outcome::Installed},
     {"NewFileHeldByAScannerPastTheRetries",
-     [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }},
-    {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }},
-    {"RecordingTheVersionRefused", [] { fake::FailNextSetValue(); }},
+     [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }, platform::kErrorSharingViolation},
+    {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }, platform::kErrorSharingViolation},
+    {"RecordingTheVersionRefused", [] { fake::FailNextSetValue(); }, platform::kErrorAccessDenied},
 };
 
 class InjectedFaultTest : public FaultMatrixTest, public ::testing::WithParamInterface<Fault> {};
@@ -161,7 +163,9 @@ TEST_P(InjectedFaultTest, TellsTheTruthAndKeepsTheDataWhole) {
     const Snapshot before;
     GetParam().inject();
     app::UpdateRun();
-    ExpectPasses(Observe(GetParam().name, before, Told(), 1, GetParam().outcome));
+    matrix::Observation seen = Observe(GetParam().name, before, Told(), 1, GetParam().outcome);
+    if (GetParam().code) seen.failedWith = GetParam().code;
+    ExpectPasses(seen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, InjectedFaultTest, ::testing::ValuesIn(kFaults),
@@ -425,7 +429,9 @@ TEST_P(ProgramFilesTest, AsksOnlyWhenRightsAreMissingAndReplacesEveryCopy) {
 
     app::UpdateRun();
 
-    ExpectPasses(Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, c.folder));
+    matrix::Observation seen = Observe(std::string("ProgramFiles/") + c.name, before, Told(), 1, c.outcome, c.folder);
+    seen.elevationWouldHelp = c.prompts > 0;  // a prompt is asked for exactly there
+    ExpectPasses(seen);
     ASSERT_EQ(fake::ElevationRequests().size(), c.prompts);
     for (const std::u16string& asked : fake::ElevationRequests())
         EXPECT_EQ(asked.rfind(u"/replace-data-file \"" + data + u"\" ", 0), 0u) << "asked for " << ::testing::PrintToString(asked);
@@ -575,6 +581,7 @@ TEST_P(SwapTest, ChangesOnlyTheFolderFirstOpened) {
         seen.versionAfter = Version();
         seen.messages = Told();
         seen.logLine = RunLineWherever();
+        seen.elevationWouldHelp = !fake::ElevationRequests().empty();  // the folder reached refused the user
         ExpectPasses(seen);
     }
     EXPECT_GT(position, 10u) << "the swap never came between the run's calls";

@@ -43,14 +43,24 @@ Observation FailedUntouched() { return Seen(kOld, "7.0.7", {kFailed}); }
 
 // A run log line as the program writes it, with the fields the judge reads.
 std::string LogLine(const std::string& outcome, const std::string& exit, const std::string& step,
-                    const std::string& error) {
+                    const std::string& error, const std::string& copy = "-") {
     return "2026-12-08T10:00:00Z\tUpDate 7.0.8\tuser=me\toutcome=" + outcome + "\texit=" + exit + "\tstep=" + step +
-           "\terror=" + error + "\terror-text=-\tfile=C:\\App\\unit.xml\tVerTOL=7.0.7->7.0.7";
+           "\terror=" + error + "\terror-text=-\tfile=C:\\App\\unit.xml\tVerTOL=7.0.7->7.0.7\ttolvar-window=closed" +
+           "\televated-copy=" + copy;
 }
 
 // `seen` with the run's log line.
 Observation Logged(Observation seen, const std::string& line) {
     seen.logLine = line;
+    return seen;
+}
+
+// A failed run whose folder refused it what an elevated process may do, with
+// the step's code the case fixed (0: none) and its log line.
+Observation Refused(const std::string& line, std::uint32_t failedWith = 0) {
+    Observation seen = Logged(FailedUntouched(), line);
+    seen.elevationWouldHelp = true;
+    if (failedWith) seen.failedWith = failedWith;
     return seen;
 }
 
@@ -212,8 +222,29 @@ const JudgeCase kCases[] = {
      true, false, ""},
     {"LoggedFailureWithItsCode", [] { return Logged(FailedUntouched(), LogLine("failed", "5", "rename", "5")); }, true,
      false, ""},
-    {"LoggedFailureAskingForElevation",
-     [] { return Logged(FailedUntouched(), LogLine("failed", "740", "create-temporary", "5")); }, true, false, ""},
+    {"LoggedFailureAskingForElevation", [] { return Refused(LogLine("failed", "740", "create-temporary", "5"), 5); },
+     true, false, ""},
+    {"LoggedFailedElevatedCopyWithItsCode",
+     [] { return Refused(LogLine("failed", "112", "elevate", "112", "112")); }, true, false, ""},
+    {"LoggedElevationRequiredWhereElevationWouldNotHelp",
+     [] { return Logged(FailedUntouched(), LogLine("failed", "740", "create-temporary", "5")); }, false, false,
+     "exit code 740 for failed"},
+    {"LoggedElevationRequiredAfterAnElevatedCopyFailed",
+     [] { return Refused(LogLine("failed", "740", "elevate", "112", "112")); }, false, false, "exit code 740 for failed"},
+    {"LoggedTheStepsCodeWhereElevationWouldHelp",
+     [] { return Refused(LogLine("failed", "5", "create-temporary", "5")); }, false, false, "exit code 5 for failed"},
+    {"LoggedTheExitCodeAsTheError", [] { return Refused(LogLine("failed", "740", "create-temporary", "740"), 5); },
+     false, false, "error=740, but the step failed with 5"},
+    {"LoggedAnotherCodeThanTheStepFailedWith",
+     [] {
+         Observation seen = Logged(FailedUntouched(), LogLine("failed", "1603", "write", "1603"));
+         seen.failedWith = 112;
+         return seen;
+     },
+     false, false, "error=1603, but the step failed with 112"},
+    {"LoggedFailedElevatedCopyWithAnotherCode",
+     [] { return Refused(LogLine("failed", "1603", "elevate", "1603", "112")); }, false, false,
+     "but the elevated copy exited with 112"},
     {"LogTellsAnotherOutcome", [] { return Logged(Installed(), LogLine("failed", "0", "-", "0")); }, false, false,
      "the log says failed"},
     {"LoggedFailureExitingZero", [] { return Logged(FailedUntouched(), LogLine("failed", "0", "rename", "5")); }, false,

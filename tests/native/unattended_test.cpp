@@ -1,6 +1,9 @@
-// Updating many PCs: the switches, the exit code of each kind of run, and
-// the line each run leaves in the log.
+// Updating many PCs: the switches, the exit code and log line of each kind
+// of run, and the deployment guide that tells administrators both.
 #include "app/command_line.h"
+#include "app/elevated_replace.h"
+#include "app/outcome.h"
+#include "app/privilege.h"
 #include "app/run_log.h"
 #include "app/unattended.h"
 #include "test_support.h"
@@ -8,7 +11,10 @@
 #include "tests/matrix/fault_matrix.h"
 #include "tests/matrix/payload.h"
 
+#include <fstream>
 #include <functional>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -36,6 +42,9 @@ const SwitchCase kSwitchCases[] = {
     {"EscapedQuote", u"UpDate.exe /log \"C:\\a\\\\\" /quiet", true, u"C:\\a\\", false},
     {"LogWithoutAFile", u"UpDate.exe /quiet /log", true, u"", true},
     {"LogFollowedByASwitch", u"UpDate.exe /log /quiet", true, u"", true},
+    {"LogFollowedByADashSwitch", u"UpDate.exe /quiet /log -x.log", true, u"", true},
+    {"EmptyLogName", u"UpDate.exe /quiet /log \"\"", true, u"", true},
+    {"TabsAndRepeatedBlanks", u"UpDate.exe \t /quiet  \t\t/log   \tC:\\u.log\t ", true, u"C:\\u.log", false},
     {"UnknownSwitch", u"UpDate.exe /quiet /s", true, u"", true},
     {"PartOfASwitch", u"UpDate.exe /quietly", false, u"", true},
     {"StrayArgument", u"UpDate.exe /quiet now", true, u"", true},
@@ -54,42 +63,12 @@ TEST_P(SwitchesTest, ReadsTheCommandLine) {
 INSTANTIATE_TEST_SUITE_P(Lines, SwitchesTest, ::testing::ValuesIn(kSwitchCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- quiet runs ------------------------------------------------------------------
-
-// The fields of a log line, by name; the first two (time and program) by index.
-std::map<std::string, std::string> Fields(const std::string& line) {
-    std::map<std::string, std::string> fields;
-    std::size_t at = 0, index = 0;
-    while (at < line.size()) {
-        std::size_t end = line.find_first_of("\t\r\n", at);
-        if (end == std::string::npos) end = line.size();
-        const std::string field = line.substr(at, end - at);
-        const std::size_t equals = field.find('=');
-        if (index < 2 || equals == std::string::npos) fields[std::to_string(index)] = field;
-        else fields[field.substr(0, equals)] = field.substr(equals + 1);
-        ++index;
-        at = end + 1;
-        while (at < line.size() && (line[at] == '\r' || line[at] == '\n')) ++at;
-    }
-    return fields;
-}
+// --- what a run reported, as its exit code and its log line -------------------
 
 std::vector<std::string> LogLines() {
     const std::optional<fake::Bytes> bytes = fake::FileBytes(kLog);
     return matrix::WholeLines(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
 }
-
-struct QuietCase {
-    const char* name;
-    std::function<void()> arrange;
-    std::uint32_t exitCode;
-    const char* outcome;  // as the log names it
-    const char* step;     // "-" when the run did not fail
-    const char* verTolAfter;
-    const char* file = nullptr;  // the data file the log names, where the row checks it
-    bool note = false;           // the line carries a note for the administrator
-    const char* line = nullptr;  // the whole line, where the row checks it
-};
 
 void Installation() {
     fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\App");
@@ -97,111 +76,190 @@ void Installation() {
     fake::PutFile(kData, kOld);
 }
 
-const QuietCase kQuietCases[] = {
-    {"Installed", Installation, 0, "installed", "-", EXPECTED_DATA_VERSION},
+// The installation's folder refuses the user; a prompt would be granted and
+// start `copy` (by default the copy as the program's start-up runs it).
+void RefusedFolder(std::function<std::uint32_t(const std::u16string&)> copy = [](const std::u16string& line) {
+    return app::RunElevatedModeIfAsked(line).value_or(0xDEAD);
+}) {
+    Installation();
+    fake::RefuseNewFilesIn(u"C:\\App");
+    fake::AnswerPrompts(fake::Consent::Granted);
+    fake::SetElevatedCopy(std::move(copy));
+}
+
+enum class Start { Quiet, Window };  // /quiet /log, or a click with /log
+
+struct ReportCase {
+    const char* name;
+    Start start;
+    std::function<void()> arrange;
+    std::uint32_t exitCode;  // the quiet run's; the line's exit= either way
+    const char* line;        // the whole line from user= on, without its CR LF
+};
+
+#define FILE_APP "\tfile=C:\\App\\unit.xml"
+#define NO_FAILURE "\tstep=-\terror=0\terror-text=-"
+#define CLOSED_NO_COPY "\ttolvar-window=closed\televated-copy=-"
+
+// Every kind of report a run makes: outcome; elevation would help or not; an
+// elevated copy started or not, and its exit code; the failing step and its code.
+const ReportCase kReportCases[] = {
+    {"Installed", Start::Quiet, Installation, 0,
+     "user=me\toutcome=installed\texit=0" NO_FAILURE FILE_APP "\tVerTOL=7.0.7->" EXPECTED_DATA_VERSION CLOSED_NO_COPY},
     {"AlreadyUpdated",
+     Start::Quiet,
      [] {
          Installation();
          fake::PutString(kCurrentUser, kSubKey, "VerTOL", EXPECTED_DATA_VERSION);
      },
-     0, "already-updated", "-", EXPECTED_DATA_VERSION},
-    {"NoInstallation", [] { fake::CreateKey(kCurrentUser, kSubKey); }, 1642, "no-update-needed", "-", "Error."},
-    // The folder text ends in a separator: no second one before the name.
+     0,
+     "user=me\toutcome=already-updated\texit=0" NO_FAILURE FILE_APP "\tVerTOL=" EXPECTED_DATA_VERSION
+     "->" EXPECTED_DATA_VERSION CLOSED_NO_COPY},
+    // Values the registry could not give, and a user without a name, are "-".
+    {"NoInstallation",
+     Start::Quiet,
+     [] {
+         fake::CreateKey(kCurrentUser, kSubKey);
+         fake::SetUser(u"", false);
+     },
+     1642, "user=-\toutcome=no-update-needed\texit=1642" NO_FAILURE "\tfile=-\tVerTOL=-->-" CLOSED_NO_COPY},
     {"FolderNotThereNamedWithASeparator",
+     Start::Quiet,
      [] {
          Installation();
          fake::PutString(kCurrentUser, kSubKey, "PathTOL", "C:\\Gone\\");
      },
-     1642, "no-update-needed", "-", "7.0.7", "C:\\Gone\\unit.xml"},
-    {"EmptyFolderValue",
+     1642,
+     "user=me\toutcome=no-update-needed\texit=1642" NO_FAILURE "\tfile=C:\\Gone\\unit.xml\tVerTOL=7.0.7->7.0.7"
+     CLOSED_NO_COPY},
+    // The held file the deployment guide tells administrators to retry.
+    {"HeldByTolvar", Start::Quiet, [] { Installation(), fake::SetLocked(kData, true), fake::SetWindowExists(true); },
+     32,
+     "user=me\toutcome=failed\texit=32\tstep=rename\terror=32\terror-text=系统错误 32" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7\ttolvar-window=open\televated-copy=-"},
+    // Elevation would help and no copy ran: 740, the step keeping its own code.
+    {"RefusedFolderNeverPromptsWhenQuiet", Start::Quiet, [] { RefusedFolder(); }, 740,
+     "user=me\toutcome=failed\texit=740\tstep=create-temporary\terror=5\terror-text=系统错误 5" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    {"PromptDeclined",
+     Start::Window,
      [] {
-         Installation();
-         fake::PutString(kCurrentUser, kSubKey, "PathTOL", "");
+         RefusedFolder();
+         fake::AnswerPrompts(fake::Consent::Declined);
      },
-     1642, "no-update-needed", "-", "7.0.7"},
-    {"NoOrdinaryDataFile", [] { Installation(), fake::PutFile(kData, kOld, platform::kAttributeHidden); }, 1642,
-     "no-update-needed", "-", "7.0.7"},
-    // The whole line, as the README shows it to administrators.
-    {"HeldByTolvar", [] { Installation(), fake::SetLocked(kData, true), fake::SetWindowExists(true); }, 32, "failed",
-     "rename", "7.0.7", nullptr, false,
-     "2026-01-02T03:04:05Z\tUpDate " EXPECTED_DATA_VERSION
-     "\tuser=me\toutcome=failed\texit=32\tstep=rename\terror=32\terror-text=系统错误 32"
-     "\tfile=C:\\App\\unit.xml\tVerTOL=7.0.7->7.0.7\ttolvar-window=open\televated-copy=-"},
-    {"ReadOnly", [] { Installation(), fake::PutFile(kData, kOld, platform::kAttributeReadOnly); }, 5, "failed",
-     "find-data-file", "7.0.7"},
-    // Quiet mode never prompts: a folder that wants an elevated process says so.
-    {"FolderRefusesTheUser",
-     [] {
-         Installation();
-         fake::RefuseNewFilesIn(u"C:\\App");
-         fake::AnswerPrompts(fake::Consent::Granted);
-     },
-     740, "failed", "create-temporary", "7.0.7"},
+     740,
+     "user=me\toutcome=failed\texit=740\tstep=elevate\terror=1223\terror-text=系统错误 1223" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    // A copy ran: its exit code is logged, 0 included, and a failed one's is the run's.
+    {"ElevatedCopyInstalls", Start::Window, [] { RefusedFolder(); }, 0,
+     "user=me\toutcome=installed\texit=0" NO_FAILURE FILE_APP "\tVerTOL=7.0.7->" EXPECTED_DATA_VERSION
+     "\ttolvar-window=closed\televated-copy=0"},
+    {"ElevatedCopyFails", Start::Window, [] { RefusedFolder([](const std::u16string&) { return kDiskFull; }); }, 112,
+     "user=me\toutcome=failed\texit=112\tstep=elevate\terror=112\terror-text=系统错误 112" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7\ttolvar-window=closed\televated-copy=112"},
+    {"ElevatedCopyClaimsSuccessWithoutWriting", Start::Window,
+     [] { RefusedFolder([](const std::u16string&) { return 0u; }); }, 1603,
+     "user=me\toutcome=failed\texit=1603\tstep=verify\terror=1603\terror-text=系统错误 1603" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7\ttolvar-window=closed\televated-copy=0"},
+    // A data file whose DACL hides it from the user wants an elevated process too.
     {"FileHidesItsDaclFromTheUser",
+     Start::Quiet,
      [] {
          Installation();
          fake::SetDacl(kData, u"deny-read-control");
          fake::AnswerPrompts(fake::Consent::Granted);
      },
-     740, "failed", "copy-attributes", "7.0.7"},
+     740,
+     "user=me\toutcome=failed\texit=740\tstep=copy-attributes\terror=5\terror-text=系统错误 5" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    // A drive type that cannot be asked is a failure with its cause, not a "no".
     {"DriveTypeUnknown",
+     Start::Quiet,
      [] {
          Installation();
          fake::RefuseNewFilesIn(u"C:\\App");
          fake::FailNext(FileOp::DriveType, kDeviceError);
      },
-     kDeviceError, "failed", "find-data-file", "7.0.7"},
-    {"FolderRefusesEvenAnElevatedProcess",
+     kDeviceError,
+     "user=me\toutcome=failed\texit=1117\tstep=find-data-file\terror=1117\terror-text=系统错误 1117" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    // Elevation would not help: the step's code.
+    {"RefusedEvenElevated",
+     Start::Quiet,
      [] {
          Installation();
          fake::SetElevated(true);
          fake::RefuseNewFilesIn(u"C:\\App", true);
      },
-     5, "failed", "create-temporary", "7.0.7"},
-    {"DiskFull", [] { Installation(), fake::FailNext(FileOp::Write, kDiskFull, 1, 100); }, kDiskFull, "failed", "write", "7.0.7"},
-    {"BytesChangedAfterTheRename",
-     [] { Installation(), fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kData); }); }, 1603, "failed",
-     "verify", "7.0.7"},
-    {"VersionNotRecorded", [] { Installation(), fake::FailNextSetValue(); }, 5, "failed", "write-registry", "7.0.7"},
+     5,
+     "user=me\toutcome=failed\texit=5\tstep=create-temporary\terror=5\terror-text=系统错误 5" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    {"DiskFull", Start::Quiet, [] { Installation(), fake::FailNext(FileOp::Write, kDiskFull, 1, 100); }, 112,
+     "user=me\toutcome=failed\texit=112\tstep=write\terror=112\terror-text=系统错误 112" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    {"BytesChangedAfterTheRename", Start::Quiet,
+     [] { Installation(), fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kData); }); }, 1603,
+     "user=me\toutcome=failed\texit=1603\tstep=verify\terror=1603\terror-text=系统错误 1603" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
+    {"VersionNotRecorded", Start::Quiet, [] { Installation(), fake::FailNextSetValue(); }, 5,
+     "user=me\toutcome=failed\texit=5\tstep=write-registry\terror=5\terror-text=系统错误 5" FILE_APP
+     "\tVerTOL=7.0.7->7.0.7" CLOSED_NO_COPY},
     // A deployment tool's default account: no user's settings in its registry.
-    {"RunAsLocalSystem", [] { fake::SetUser(u"SYSTEM", true), fake::CreateKey(kCurrentUser, kSubKey); }, 1642,
-     "no-update-needed", "-", "Error.", nullptr, true},
+    {"RunAsLocalSystem", Start::Quiet, [] { fake::SetUser(u"SYSTEM", true), fake::CreateKey(kCurrentUser, kSubKey); },
+     1642,
+     "user=SYSTEM\toutcome=no-update-needed\texit=1642" NO_FAILURE "\tfile=-\tVerTOL=-->-" CLOSED_NO_COPY
+     "\tnote=ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in the "
+     "signed-in user's context"},
+    // Control characters cannot break the line; characters beyond the BMP
+    // are whole, half of one is U+FFFD.
+    {"ValuesThatWouldBreakTheLine",
+     Start::Window,
+     [] {
+         Installation();
+         fake::PutString(kCurrentUser, kSubKey, "VerTOL", "7.0\t7\r\n\x7f");
+         fake::SetUser(u"a\tb\r\n\U0001F600\xD800", false);
+     },
+     0,
+     "user=a b  \U0001F600\uFFFD\toutcome=installed\texit=0" NO_FAILURE FILE_APP
+     "\tVerTOL=7.0 7   ->" EXPECTED_DATA_VERSION CLOSED_NO_COPY},
 };
 
-class QuietRunTest : public FakePlatformTest, public ::testing::WithParamInterface<QuietCase> {};
+#undef FILE_APP
+#undef NO_FAILURE
+#undef CLOSED_NO_COPY
 
-TEST_P(QuietRunTest, EndsWithTheCodeThatSaysWhatHappenedAndLogsWhy) {
-    const QuietCase& c = GetParam();
+class ReportTest : public FakePlatformTest, public ::testing::WithParamInterface<ReportCase> {
+protected:
+    void TearDown() override {
+        app::LogRunsTo(nullptr);
+        FakePlatformTest::TearDown();
+    }
+};
+
+TEST_P(ReportTest, EndsWithOneExitCodeAndOneLine) {
+    const ReportCase& c = GetParam();
     fake::AddFolder(u"C:\\Logs");
     c.arrange();
-    app::Switches switches;
-    switches.quiet = true;
-    switches.logFile = kLog;
-
-    EXPECT_EQ(app::RunQuietly(switches), c.exitCode);
-
-    EXPECT_TRUE(fake::Messages().empty()) << "a box in a quiet run";
-    EXPECT_TRUE(fake::ElevationRequests().empty()) << "a prompt in a quiet run";
+    if (c.start == Start::Quiet) {
+        app::Switches switches;
+        switches.quiet = true;
+        switches.logFile = kLog;
+        EXPECT_EQ(app::RunQuietly(switches), c.exitCode);
+        EXPECT_TRUE(fake::Messages().empty()) << "a box in a quiet run";
+        EXPECT_TRUE(fake::ElevationRequests().empty()) << "a prompt in a quiet run";
+    } else {
+        const std::u16string log = kLog;
+        app::LogRunsTo(&log);
+        app::UpdateRun();
+        EXPECT_EQ(fake::Messages().size(), 1u);
+    }
     const std::vector<std::string> lines = LogLines();
     ASSERT_EQ(lines.size(), 1u);
-    std::map<std::string, std::string> fields = Fields(lines[0]);
-    EXPECT_EQ(fields["0"], "2026-01-02T03:04:05Z");
-    EXPECT_EQ(fields["1"], "UpDate " EXPECTED_DATA_VERSION);
-    EXPECT_EQ(fields["outcome"], c.outcome);
-    EXPECT_EQ(fields["exit"], std::to_string(c.exitCode));
-    EXPECT_EQ(fields["step"], c.step);
-    EXPECT_EQ(fields["error"] == "0", std::string(c.step) == "-") << fields["error"];
-    EXPECT_EQ(fields["VerTOL"].substr(fields["VerTOL"].find("->") + 2), c.verTolAfter);
-    EXPECT_EQ(fields.count("note") == 1, c.note) << fields["note"];
-    if (c.file) {
-        EXPECT_EQ(fields["file"], c.file);
-    }
-    if (c.line) {
-        EXPECT_EQ(lines[0], c.line);
-    }
+    EXPECT_EQ(lines[0], "2026-01-02T03:04:05Z\tUpDate " EXPECTED_DATA_VERSION "\t" + std::string(c.line));
+    EXPECT_EQ(matrix::LogField(lines[0], "exit"), std::to_string(c.exitCode));
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, QuietRunTest, ::testing::ValuesIn(kQuietCases),
+INSTANTIATE_TEST_SUITE_P(Reports, ReportTest, ::testing::ValuesIn(kReportCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A command line the program does not know ends with ERROR_INVALID_PARAMETER
@@ -223,7 +281,94 @@ TEST_F(FakePlatformTest, QuietRunsAppendAndNeverDependOnTheirLog) {
     EXPECT_EQ(app::RunQuietly(switches), 0u);
     EXPECT_EQ(app::RunQuietly(switches), 0u);
     ASSERT_EQ(LogLines().size(), 2u);
-    EXPECT_EQ(Fields(LogLines()[0])["outcome"], "already-updated");
+    EXPECT_EQ(matrix::LogField(LogLines()[0], "outcome"), "already-updated");
+}
+
+// --- the deployment guide, which administrators read ---------------------------
+
+std::string DeploymentGuide() {
+    std::ifstream in(UPDATE_SOURCE_DIR "/docs/deployment.md", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Narrow(const char16_t* text) { return std::string(text, text + std::char_traits<char16_t>::length(text)); }
+
+// The words between backquotes in `text`.
+std::vector<std::string> Quoted(const std::string& text) {
+    std::vector<std::string> words;
+    for (std::size_t at = text.find('`'); at != std::string::npos; at = text.find('`', at)) {
+        const std::size_t end = text.find('`', at + 1);
+        if (end == std::string::npos) break;
+        words.push_back(text.substr(at + 1, end - at - 1));
+        at = end + 1;
+    }
+    return words;
+}
+
+// Its exit-code table (a row per rule: the log's outcome word, or "-" for
+// none, and the code the cell begins with, or that it names) and its list of
+// the log line's fields say what the program does.
+TEST_F(FakePlatformTest, TheDeploymentGuideTellsTheExitCodesAndLogFieldsTheProgramUses) {
+    const std::string guide = DeploymentGuide();
+    const std::size_t table = guide.find("| `outcome=` |");
+    ASSERT_NE(table, std::string::npos) << "no exit-code table in docs/deployment.md";
+    std::multimap<std::string, std::string> rows;  // outcome word -> exit-code cell
+    std::istringstream lines(guide.substr(table));
+    std::string row;
+    std::getline(lines, row), std::getline(lines, row);  // the header and its rule
+    while (std::getline(lines, row) && row.rfind("| ", 0) == 0) {
+        const std::vector<std::string> quoted = Quoted(row.substr(0, row.find(" | ")));
+        const std::size_t code = row.find(" | ", row.find(" | ") + 3) + 3;  // the third cell
+        rows.emplace(quoted.empty() ? "-" : quoted[0], row.substr(code, row.find(" | ", code) - code));
+    }
+    const auto startsWith = [](const std::string& cell, std::uint32_t code) {
+        const std::string digits = std::to_string(code);
+        return cell.rfind(digits, 0) == 0 && (cell.size() == digits.size() || !std::isdigit(cell[digits.size()]));
+    };
+    for (const app::OutcomeRow& outcome : app::kOutcomes) {
+        const auto [first, last] = rows.equal_range(Narrow(outcome.logWord));
+        if (outcome.outcome != app::UpdateOutcome::Failed) {
+            ASSERT_EQ(std::distance(first, last), 1) << Narrow(outcome.logWord);
+            EXPECT_TRUE(startsWith(first->second, outcome.exitCode)) << first->second;
+            continue;
+        }
+        // A failure: 740 by its own rule, else the step's code or the row's.
+        ASSERT_EQ(std::distance(first, last), 2);
+        EXPECT_TRUE(startsWith(first->second, app::kExitElevationRequired)) << first->second;
+        EXPECT_NE(std::next(first)->second.find(" " + std::to_string(outcome.exitCode) + " "), std::string::npos)
+            << std::next(first)->second;
+    }
+    ASSERT_EQ(rows.count("-"), 1u);
+    EXPECT_TRUE(startsWith(rows.find("-")->second, platform::kErrorInvalidParameter)) << rows.find("-")->second;
+    EXPECT_EQ(rows.size(), std::size(app::kOutcomes) + 2) << "a row for a rule the program does not have";
+
+    // The fields, as a LocalSystem run that failed writes them.
+    const std::size_t from = guide.find("The log line has tab-separated");
+    ASSERT_NE(from, std::string::npos);
+    std::vector<std::string> documented, words;
+    const std::string list = guide.substr(from, guide.find("\n\n", from) - from);
+    for (const std::string& quoted : Quoted(list))
+        if (quoted.find('=') != std::string::npos) documented.push_back(quoted.substr(0, quoted.find('=') + 1));
+    const std::size_t outcomesAt = list.find("`outcome=` (");
+    ASSERT_NE(outcomesAt, std::string::npos);
+    words = Quoted(list.substr(outcomesAt + 12, list.find(')', outcomesAt) - outcomesAt - 12));
+    fake::SetUser(u"SYSTEM", true);
+    app::UpdateReport report;
+    report.failure = platform::Error(platform::Step::Rename, 32);
+    const std::vector<char> bytes = app::Utf8(app::RunLogLine(report, u"7.0.7"));
+    const std::string line(bytes.begin(), bytes.end());
+    std::vector<std::string> written;
+    for (std::size_t at = line.find('\t'); at != std::string::npos; at = line.find('\t', at + 1)) {
+        const std::size_t equals = line.find('=', at);
+        if (equals != std::string::npos && equals < line.find_first_of("\t\r", at + 1))
+            written.push_back(line.substr(at + 1, equals - at));
+    }
+    EXPECT_EQ(documented, written);
+    std::vector<std::string> outcomes;
+    for (const app::OutcomeRow& outcome : app::kOutcomes) outcomes.push_back(Narrow(outcome.logWord));
+    EXPECT_EQ(std::set<std::string>(words.begin(), words.end()), std::set<std::string>(outcomes.begin(), outcomes.end()));
 }
 
 

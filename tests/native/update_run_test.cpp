@@ -4,6 +4,7 @@
 #include "resources/resource_access.h"
 #include "test_support.h"
 #include "tests/matrix/expected.h"
+#include "tests/matrix/fault_matrix.h"
 #include "tests/matrix/payload.h"
 #include "tests/matrix/run_cases.h"
 
@@ -59,7 +60,16 @@ TEST_P(UpdateRunTest, ShowsOneTrueMessageAndLeavesTheDataWhole) {
         for (const std::u16string& decoy : decoys) fake::PutFile(decoy, kOld);
     }
 
+    fake::AddFolder(u"C:\\Logs");
+    const std::u16string log = u"C:\\Logs\\run.log";
+    app::LogRunsTo(&log);
     EXPECT_EQ(static_cast<int>(app::UpdateRun()), static_cast<int>(c.outcome));
+    app::LogRunsTo(nullptr);
+    const std::optional<fake::Bytes> logged = fake::FileBytes(log);
+    const std::optional<std::string> line =
+        matrix::LastWholeLine(logged ? std::string(logged->begin(), logged->end()) : std::string());
+    ASSERT_TRUE(line);
+    EXPECT_EQ(matrix::LogField(*line, "exit"), std::to_string(c.exitCode)) << *line;
 
     ASSERT_EQ(fake::Messages().size(), 1u);
     const Expected expected = MessageFor(c.outcome);

@@ -13,6 +13,7 @@
 #include "resources/Update.h"
 #include "win_test_support.h"
 #include "tests/matrix/expected.h"
+#include "tests/matrix/fault_matrix.h"
 #include "tests/matrix/run_cases.h"
 
 #include <cstring>
@@ -287,9 +288,18 @@ TEST_P(UpdateRunTest, ShowsTheRightBoxAndLeavesTheDataWhole) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(scratch.path().c_str());
+    ScratchFolder logs;
+    const std::u16string log = U16(logs / L"run.log");
+    app::LogRunsTo(&log);
     EXPECT_EQ(static_cast<int>(app::UpdateRun()), static_cast<int>(c.outcome));
+    app::LogRunsTo(nullptr);
     SetCurrentDirectoryW(previous);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    Bytes logged;
+    EXPECT_TRUE(ReadFileBytes(logs / L"run.log", logged));
+    DeleteFileW((logs / L"run.log").c_str());
+    const std::optional<std::string> line = matrix::LastWholeLine(std::string(logged.begin(), logged.end()));
+    EXPECT_EQ(line ? matrix::LogField(*line, "exit") : std::nullopt, std::to_string(c.exitCode)) << line.value_or("");
 
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text, kTexts[static_cast<int>(c.outcome)]);

@@ -1,0 +1,18 @@
+#include "app/privilege.h"
+
+#include "platform/elevation.h"
+#include "platform/session.h"
+
+namespace app {
+
+bool RunsPrivileged() {
+    const platform::Result<bool> elevated = platform::ProcessIsElevated();
+    const platform::Result<bool> system = platform::RunningAsLocalSystem();
+    return !elevated.ok() || elevated.value() || !system.ok() || system.value();
+}
+
+void GuardPrivilegedRun() {
+    if (RunsPrivileged()) platform::EnforceRedirectionTrust();
+}
+
+}  // namespace app
