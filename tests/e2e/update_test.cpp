@@ -608,6 +608,8 @@ const PrivilegedLogCase kPrivilegedLogCases[] = {
     {"StartWaitPlainFolder", "NoKey", Launch::StartWait, LogIn::PlainFolder, 1642},
 };
 
+void PrintTo(const PrivilegedLogCase& c, std::ostream* out) { *out << c.name; }
+
 class PrivilegedLogTest : public testing::TestWithParam<PrivilegedLogCase> {};
 
 TEST_P(PrivilegedLogTest, WritesItsLineOnlyWhereNoLinkLed) {
