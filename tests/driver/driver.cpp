@@ -1,5 +1,7 @@
 #include "tests/driver/driver.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -243,6 +245,25 @@ bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::
     process_ = created.hProcess;
     processId_ = created.dwProcessId;
     threadId_ = created.dwThreadId;
+    return true;
+}
+
+bool App::StartElevated(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = exe.c_str();
+    info.lpParameters = arguments.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info) || !info.hProcess) {
+        std::printf("  ShellExecuteExW(runas) failed: %lu\n", GetLastError());
+        return false;
+    }
+    startedAt_ = GetTickCount64();
+    process_ = info.hProcess;
+    processId_ = GetProcessId(process_);
     return true;
 }
 

@@ -21,7 +21,8 @@ struct Options {
     std::wstring scratch;         // a folder of the driver's own for the cases' files
     std::wstring refusedInstall;  // an installation folder this user cannot write (only for that case)
     std::wstring links;           // a folder with links made on the Unix side (run-e2e): real\Tolvar,
-                                  // via -> real, and filelink\unit.xml -> real\Tolvar\unit.xml
+                                  // via -> real, filelink\unit.xml -> real\Tolvar\unit.xml and
+                                  // logfile\linked.log -> real\linked.log
     UINT dpi = 96;                // the DPI the run was started at
 };
 const Options& GetOptions();
@@ -96,6 +97,9 @@ public:
     bool Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments = L"",
                HANDLE token = nullptr, bool suspended = false);
     void Resume();
+    // Starts `exe` through ShellExecuteExW's "runas" verb, as an administrator
+    // asks for an elevated run (no thread id is known then).
+    bool StartElevated(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments);
     // Waits for the visible window titled "Tolvar Update" and its four controls.
     bool WaitForForm(Form& form);
     bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }

@@ -538,6 +538,125 @@ TEST(LinkTest, TheRunFollowsALinkedFolderTheElevatedCopyRefusesIt) {
     DeleteProductKey();
 }
 
+// --- privileged unattended runs and their log ----------------------------------
+
+// Whether the process's token is elevated; nothing when it cannot be read.
+std::optional<bool> Elevated(HANDLE process) {
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
+    const BOOL read = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return read ? std::optional<bool>(elevation.TokenIsElevated != 0) : std::nullopt;
+}
+
+// `UpDate.exe /quiet /log LOG` started the way deployment scripts start it,
+// from a batch file: `start /wait`, then %ERRORLEVEL% read on the next line
+// (cmd expands a line as it reads it, so on the same line it would be the
+// value from before the run). The code it read, or nothing.
+std::optional<DWORD> StartAndWaitFromScript(const std::wstring& log) {
+    const std::wstring& app = GetOptions().app;
+    const std::wstring script = GetOptions().scratch + L"\\deploy.cmd", code = GetOptions().scratch + L"\\deploy.code";
+    DeleteFileW(code.c_str());
+    const std::string text = "@echo off\r\ncd /d \"" + Utf8(app.substr(0, app.rfind(L'\\'))) +
+                             "\"\r\nstart /wait " + Utf8(app.substr(app.rfind(L'\\') + 1)) + " /quiet /log \"" +
+                             Utf8(log) + "\"\r\n>\"" + Utf8(code) + "\" echo %ERRORLEVEL%\r\n";
+    if (!WriteBytes(script, std::vector<char>(text.begin(), text.end()))) return std::nullopt;
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    App cmd;
+    if (!cmd.Start(std::wstring(system) + L"\\cmd.exe", GetOptions().scratch, L"/c \"" + script + L"\"") ||
+        !cmd.WaitForExit(StartBoundMs() + SettleBoundMs()))
+        return std::nullopt;
+    const std::string read = LogText(code);
+    if (read.empty() || read.find_first_not_of("0123456789\r\n") != std::string::npos) return std::nullopt;
+    return static_cast<DWORD>(std::stoul(read));
+}
+
+// An elevated run (Wine 8 gives the driver, and so every program it starts,
+// an elevated token; "runas" is the way an administrator asks for one) with
+// its /log in a folder reached through a Unix link to another (run-e2e's
+// links\via, shown by Wine as a reparse point) writes no line there nor at
+// the link's target, and ends with the same code; nor does it append to a
+// file through a log that is a Unix link to it (links\logfile\linked.log ->
+// links\real\linked.log). The same in a plain folder writes its one line.
+enum class Launch { Runas, StartWait };
+enum class LogIn { PlainFolder, LinkedFolder, LinkedFile };
+struct PrivilegedLogCase {
+    const char* name;
+    const char* row;  // one of the shared rows
+    Launch launch;
+    LogIn log;
+    DWORD exitCode;
+};
+const PrivilegedLogCase kPrivilegedLogCases[] = {
+    {"RunasLinkedFolder", "Installs", Launch::Runas, LogIn::LinkedFolder, 0},
+    {"RunasLinkedFile", "Installs", Launch::Runas, LogIn::LinkedFile, 0},
+    {"RunasPlainFolder", "Installs", Launch::Runas, LogIn::PlainFolder, 0},
+    {"StartWaitLinkedFolder", "NoKey", Launch::StartWait, LogIn::LinkedFolder, 1642},
+    {"StartWaitPlainFolder", "NoKey", Launch::StartWait, LogIn::PlainFolder, 1642},
+};
+
+void PrintTo(const PrivilegedLogCase& c, std::ostream* out) { *out << c.name; }
+
+class PrivilegedLogTest : public testing::TestWithParam<PrivilegedLogCase> {};
+
+TEST_P(PrivilegedLogTest, WritesItsLineOnlyWhereNoLinkLed) {
+    const PrivilegedLogCase& p = GetParam();
+    const std::wstring links = GetOptions().links;
+    if (links.empty()) GTEST_SKIP() << "run by run-e2e, which makes the links";
+    ASSERT_NE(GetFileAttributesW((links + L"\\via").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "no link";
+    const matrix::RunCase& c = CaseNamed(p.row);
+    Installation installation(c);
+    ASSERT_NO_FATAL_FAILURE(installation.Prepare());
+    const std::wstring name = WideOf(p.name) + L".log";
+    // Where a line lands if it is written, through a link or not.
+    const std::wstring target = p.log == LogIn::LinkedFile ? links + L"\\real\\linked.log"
+                                                           : links + L"\\real\\Tolvar\\" + name;
+    const std::wstring log = p.log == LogIn::LinkedFile     ? links + L"\\logfile\\linked.log"
+                             : p.log == LogIn::LinkedFolder ? links + L"\\via\\Tolvar\\" + name
+                                                            : target;
+    DeleteFileW(target.c_str());
+    if (p.log == LogIn::LinkedFile) {
+        ASSERT_TRUE(WriteBytes(target, kOldData));
+    }
+    Before before(installation.folder());
+
+    std::optional<DWORD> exitCode;
+    if (p.launch == Launch::Runas) {
+        App app;
+        ASSERT_TRUE(app.StartElevated(GetOptions().app, GetOptions().scratch, L"/quiet /log \"" + log + L"\""));
+        EXPECT_EQ(Elevated(app.process()), std::optional<bool>(true)) << "the runas run's token";
+        exitCode = app.WaitForExit(StartBoundMs() + SettleBoundMs());
+    } else {
+        ASSERT_EQ(Elevated(GetCurrentProcess()), std::optional<bool>(true))
+            << "the driver's token, which the run inherits";
+        exitCode = StartAndWaitFromScript(log);
+    }
+    EXPECT_EQ(exitCode, std::optional<DWORD>(p.exitCode));
+    installation.ExpectAfterRun();
+    std::optional<std::string> line;
+    if (p.log == LogIn::LinkedFile) {
+        EXPECT_TRUE(ReadBytes(target) == kOldData) << "a privileged run appended through a linked log file";
+    } else if (p.log == LogIn::LinkedFolder) {
+        EXPECT_FALSE(ReadBytes(target).has_value()) << "a privileged run wrote its log through a linked folder";
+    } else {
+        const std::vector<std::string> lines = LogLines(target);
+        ASSERT_EQ(lines.size(), 1u);
+        line = lines[0];
+        EXPECT_EQ(Field(lines[0], "exit"), std::to_string(p.exitCode)) << lines[0];
+        std::printf("  %s\n", lines[0].c_str());
+    }
+    RecordCase(before, std::string("PrivilegedLog/") + p.name, installation.folder(), {U16(MessageOf(c.outcome))},
+               c.outcome, line);
+    DeleteFileW(target.c_str());
+}
+INSTANTIATE_TEST_SUITE_P(Runs, PrivilegedLogTest, testing::ValuesIn(kPrivilegedLogCases),
+                         [](const testing::TestParamInfo<PrivilegedLogCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // The command lines of the processes that `app` starts while it watches. The
 // program is put in a job, and the job reports each process started in it
 // the moment it is created, so a copy that is refused and ends at once is
