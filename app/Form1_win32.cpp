@@ -56,7 +56,7 @@ DWORD ResourceError() {
 }
 
 void ShowLoadFailure(const char16_t* what, DWORD error) {
-    platform::ShowMessage(std::u16string(what) + u"：" + platform::SystemErrorText(error), platform::kApplicationTitle,
+    platform::ShowMessage(std::u16string(what) + u"：" + platform::SystemErrorText(error), resources::kApplicationTitle,
                           platform::MessageIcon::Critical);
 }
 
@@ -131,7 +131,7 @@ Form1::~Form1() {
 
 int Form1::Open(int showCommand) {
     if (!RegisterFormClass(instance_, WindowProc)) return static_cast<int>(GetLastError());
-    CreateWindowExW(kFormExStyle, kClassName, Wide(platform::kApplicationTitle), kFormStyle, CW_USEDEFAULT,
+    CreateWindowExW(kFormExStyle, kClassName, Wide(resources::kApplicationTitle), kFormStyle, CW_USEDEFAULT,
                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (!hwnd_) return static_cast<int>(GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_HANDLE);
 

@@ -84,15 +84,25 @@ std::vector<char> Utf8(const std::u16string& text) {
 }
 
 const char16_t* StepName(platform::Step step) {
-    // In the order of platform::Step.
-    static constexpr const char16_t* kNames[] = {u"load-resource",    u"read-registry", u"find-data-file",
-                                                 u"create-temporary", u"write",         u"flush",
-                                                 u"copy-attributes",  u"rename",        u"verify",
-                                                 u"elevate",          u"virtual-store", u"write-registry"};
-    static_assert(sizeof kNames / sizeof kNames[0] == static_cast<std::size_t>(platform::Step::WriteRegistry) + 1,
-                  "a name for every step");
-    const auto index = static_cast<std::size_t>(step);
-    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : u"?";
+    using platform::Step;
+    static constexpr struct {
+        Step step;
+        const char16_t* name;
+    } kNames[] = {{resources::kStepLoadResource, u"load-resource"},
+                  {registry::kStepReadRegistry, u"read-registry"},
+                  {Step::FindDataFile, u"find-data-file"},
+                  {Step::CreateTemporary, u"create-temporary"},
+                  {Step::Write, u"write"},
+                  {Step::Flush, u"flush"},
+                  {Step::CopyAttributes, u"copy-attributes"},
+                  {Step::Rename, u"rename"},
+                  {Step::Verify, u"verify"},
+                  {kStepElevate, u"elevate"},
+                  {kStepVirtualStore, u"virtual-store"},
+                  {registry::kStepWriteRegistry, u"write-registry"}};
+    for (const auto& entry : kNames)
+        if (entry.step == step) return entry.name;
+    return u"?";
 }
 
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter) {
@@ -115,7 +125,7 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     AppendValue(line, Given(versionAfter));
     Field(line, u"tolvar-window", report.targetWindowOpen ? u"open" : u"closed");
     Field(line, u"elevated-copy", report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
-    const platform::Result<bool> localSystem = platform::RunningAsLocalSystem();
+    const platform::Result<bool> localSystem = platform::RunningAsLocalSystem(kStepElevate);
     if (localSystem.ok() && localSystem.value())
         Field(line, u"note",
               u"ran as LocalSystem, whose HKEY_CURRENT_USER holds no user's Tolvar settings: run it in the "

@@ -91,7 +91,7 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
     // Whether a prompt could help is asked of the token and the volume; a
     // question either cannot answer fails the run with its own step and code,
     // rather than prompting, or not, on a guess.
-    const Result<bool> elevated = platform::ProcessIsElevated();
+    const Result<bool> elevated = platform::ProcessIsElevated(kStepElevate);
     if (!elevated.ok()) return elevated.error();
     if (elevated.value() || !HasDriveRoot(folderPath)) return saved;
     const Result<bool> local = platform::IsOnLocalFixedDrive(folder);
@@ -102,10 +102,10 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
     const Result<std::u16string> identity = platform::IdentityOf(folder);
     if (!identity.ok()) return identity.error();
     const Result<std::uint32_t> copy =
-        platform::RunElevatedCopy(ElevatedReplaceParameters(report.dataFile, identity.value()));
+        platform::RunElevatedCopy(ElevatedReplaceParameters(report.dataFile, identity.value()), kStepElevate);
     if (!copy.ok()) return copy.error();
     report.elevatedCopyExitCode = copy.value();
-    if (copy.value() != 0) return Error(Step::Elevate, copy.value());
+    if (copy.value() != 0) return Error(kStepElevate, copy.value());
     return CheckPayload(folder, name);
 }
 
@@ -113,20 +113,20 @@ Status InstallDataFile(const platform::UniqueFile& folder, const std::u16string&
 // is one, so that copy is replaced too. It lies in the user's own profile:
 // no right to ask for.
 Status InstallVirtualStoreCopy(const std::u16string& dataFile) {
-    const Result<std::vector<std::u16string>> virtualized = platform::VirtualizedFolders();
+    const Result<std::vector<std::u16string>> virtualized = platform::VirtualizedFolders(kStepVirtualStore);
     if (!virtualized.ok()) return virtualized.error();
-    const Result<std::u16string> localAppData = platform::LocalAppDataFolder();
+    const Result<std::u16string> localAppData = platform::LocalAppDataFolder(kStepVirtualStore);
     if (!localAppData.ok()) return localAppData.error();
     const std::u16string copy = VirtualStoreCopyPath(dataFile, virtualized.value(), localAppData.value());
     if (copy.empty()) return platform::Ok();
     platform::UniqueFile folder;
     const Result<bool> present = FindFile(copy, folder);
     // A copy that cannot be examined may be there, and would stay old.
-    if (!present.ok()) return Error(Step::VirtualStore, present.error().code());
+    if (!present.ok()) return Error(kStepVirtualStore, present.error().code());
     if (!present.value()) return platform::Ok();
     const Status saved =
         resources::SaveResource(IDR_PAYLOAD, resources::kPayloadType, folder, copy.substr(LastPartAt(copy)));
-    if (!saved.ok()) return Error(Step::VirtualStore, saved.error().code());
+    if (!saved.ok()) return Error(kStepVirtualStore, saved.error().code());
     return platform::Ok();
 }
 
@@ -204,7 +204,7 @@ void ShowOutcome(const UpdateReport& report) {
         text += report.shownVersion;
         text += u'.';
     }
-    platform::ShowMessage(text, platform::kApplicationTitle, row.icon);
+    platform::ShowMessage(text, resources::kApplicationTitle, row.icon);
 }
 
 UpdateOutcome UpdateRun() {

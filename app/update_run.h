@@ -14,6 +14,10 @@ inline constexpr char16_t kProductKeyPath[] = u"HKEY_CURRENT_USER\\Software\\Qd"
 inline constexpr char16_t kInstallFolderValue[] = u"PathTOL";
 inline constexpr char16_t kVersionValue[] = u"VerTOL";
 
+// The run's own steps, beside those of the file replace and the modules.
+inline constexpr platform::Step kStepElevate{platform::kRunSteps + 0};       // asking for, starting or running the elevated copy
+inline constexpr platform::Step kStepVirtualStore{platform::kRunSteps + 1};  // the VirtualStore copy of the data file
+
 enum class UpdateOutcome {
     NoUpdateNeeded,  // no data file to replace: "该版本无需更新."
     AlreadyUpdated,  // the recorded version is not older: "已经更新，无需重复更新."

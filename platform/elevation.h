@@ -10,16 +10,16 @@
 namespace platform {
 
 // Whether the process runs with an elevated (administrator) token. A token
-// that cannot be asked fails at Step::Elevate with the code of the query:
-// not knowing is not "no".
-Result<bool> ProcessIsElevated();
+// that cannot be asked fails at `step` with the code of the query: not
+// knowing is not "no".
+Result<bool> ProcessIsElevated(Step step);
 
 // Starts this program's own file again as an elevated process (the "runas"
 // verb), with `parameters` as its command line after the program name, and
-// waits for it to end: its exit code. Fails at Step::Elevate when the copy
-// did not run to its end, with ERROR_CANCELLED when the user declined the
-// consent prompt, which belongs to the prompt owner (below).
-Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters);
+// waits for it to end: its exit code. Fails at `step` when the copy did not
+// run to its end, with ERROR_CANCELLED when the user declined the consent
+// prompt, which belongs to the prompt owner (below).
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters, Step step);
 
 // Where Windows offers it (Windows 11, late Windows 10), turns on redirection
 // trust: this process no longer follows the junctions and mount points that

@@ -47,19 +47,18 @@ void WaitServingMessages(HANDLE process, HWND owner) {
 
 }  // namespace
 
-Result<bool> ProcessIsElevated() {
+Result<bool> ProcessIsElevated(Step step) {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(Step::Elevate, LastSystemError());
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(step, LastSystemError());
     const UniqueKernelHandle token(raw);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
     if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
-        return Error(Step::Elevate, LastSystemError());
+        return Error(step, LastSystemError());
     return elevation.TokenIsElevated != 0;
 }
 
-Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
-    constexpr Step step = Step::Elevate;
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters, Step step) {
     const std::u16string self = OwnPath();
     if (self.empty()) return Error(step, LastSystemError());
     const auto shellExecute = FindSystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");

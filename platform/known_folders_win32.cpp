@@ -39,11 +39,11 @@ std::u16string FromEnvironment(const wchar_t* name) {
 // The folder's path, or empty when the system names none (FOLDERID_ProgramFilesX86
 // on 32-bit Windows). Fails with the loader's error when shell32 or ole32
 // cannot be loaded.
-Result<std::u16string> FromShell(REFKNOWNFOLDERID id) {
+Result<std::u16string> FromShell(REFKNOWNFOLDERID id, Step step) {
     const auto getPath = FindSystemFunction<decltype(&SHGetKnownFolderPath)>(L"shell32.dll", "SHGetKnownFolderPath");
-    if (!getPath.call) return Error(Step::VirtualStore, getPath.error);
+    if (!getPath.call) return Error(step, getPath.error);
     const auto freeMemory = FindSystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
-    if (!freeMemory.call) return Error(Step::VirtualStore, freeMemory.error);
+    if (!freeMemory.call) return Error(step, freeMemory.error);
     PWSTR path = nullptr;
     std::u16string text;
     if (SUCCEEDED(getPath.call(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
@@ -53,7 +53,7 @@ Result<std::u16string> FromShell(REFKNOWNFOLDERID id) {
 
 // The folders of `sources` that the system names, from the environment when
 // it holds every one it always holds, otherwise from the shell.
-Result<std::vector<std::u16string>> Folders(const Source* sources, std::size_t count) {
+Result<std::vector<std::u16string>> Folders(const Source* sources, std::size_t count, Step step) {
     std::vector<std::u16string> folders;
     bool complete = true;
     for (std::size_t i = 0; i < count; ++i) {
@@ -64,7 +64,7 @@ Result<std::vector<std::u16string>> Folders(const Source* sources, std::size_t c
     if (complete) return folders;
     folders.clear();
     for (std::size_t i = 0; i < count; ++i) {
-        Result<std::u16string> folder = sources[i].id ? FromShell(*sources[i].id) : FromEnvironment(sources[i].variable);
+        Result<std::u16string> folder = sources[i].id ? FromShell(*sources[i].id, step) : FromEnvironment(sources[i].variable);
         if (!folder.ok()) return folder.error();
         if (!folder.value().empty()) folders.push_back(std::move(folder).value());
     }
@@ -73,7 +73,7 @@ Result<std::vector<std::u16string>> Folders(const Source* sources, std::size_t c
 
 }  // namespace
 
-Result<std::vector<std::u16string>> VirtualizedFolders() {
+Result<std::vector<std::u16string>> VirtualizedFolders(Step step) {
     // A 32-bit program is told "Program Files (x86)" for ProgramFiles on
     // 64-bit Windows; the 64-bit one only in ProgramW6432, which the shell
     // refuses to name to it (FOLDERID_ProgramFilesX64).
@@ -84,12 +84,12 @@ Result<std::vector<std::u16string>> VirtualizedFolders() {
         {L"SystemRoot", &FOLDERID_Windows, true},
         {L"ProgramData", &FOLDERID_ProgramData, true},
     };
-    return Folders(kSources, sizeof kSources / sizeof kSources[0]);
+    return Folders(kSources, sizeof kSources / sizeof kSources[0], step);
 }
 
-Result<std::u16string> LocalAppDataFolder() {
+Result<std::u16string> LocalAppDataFolder(Step step) {
     static const Source kSource[] = {{L"LOCALAPPDATA", &FOLDERID_LocalAppData, true}};
-    Result<std::vector<std::u16string>> folders = Folders(kSource, 1);
+    Result<std::vector<std::u16string>> folders = Folders(kSource, 1, step);
     if (!folders.ok()) return folders.error();
     return folders.value().empty() ? std::u16string() : folders.value().front();
 }

@@ -5,9 +5,6 @@
 
 namespace platform {
 
-// The caption of the window and the title of every box the program shows.
-inline constexpr char16_t kApplicationTitle[] = u"Tolvar Update";
-
 enum class MessageIcon { None, Information, Critical };
 
 // Shows the box and returns when the user has dismissed it.

@@ -11,21 +11,22 @@
 
 namespace platform {
 
-// The step of an update that a failure comes from.
+// The step a failure comes from. The platform names the steps of a file
+// replace; each layer above names its own steps in a range of its own
+// (kRegistrySteps, kResourceSteps, kRunSteps), and a platform call that
+// serves some other step fails at the step its caller gives it.
 enum class Step : std::uint8_t {
-    LoadResource,     // a string or the payload the program carries
-    ReadRegistry,     // "PathTOL" or "VerTOL"
-    FindDataFile,     // opening the installation folder, examining the data file
-    CreateTemporary,  // the new file beside the data file
+    FindDataFile,     // opening the file's folder, examining the file
+    CreateTemporary,  // the new file beside it
     Write,            // its bytes
     Flush,            // pushing them to the disk
-    CopyAttributes,   // the data file's attributes, creation time and DACL, read and given to the new file
-    Rename,           // the new file over the data file
-    Verify,           // the data file read back after the rename
-    Elevate,          // the elevated copy: asked for, started, or ended with an error
-    VirtualStore,     // the VirtualStore copy of the data file
-    WriteRegistry,    // "VerTOL"
+    CopyAttributes,   // the file's attributes, creation time and DACL, read and given to the new file
+    Rename,           // the new file over the old
+    Verify,           // the file read back after the rename
 };
+inline constexpr std::uint8_t kRegistrySteps = 0x10;  // registry/
+inline constexpr std::uint8_t kResourceSteps = 0x20;  // resources/
+inline constexpr std::uint8_t kRunSteps = 0x30;       // app/
 
 // ERROR_INSTALL_FAILURE: the code of a failure that no system code names.
 inline constexpr std::uint32_t kErrorInstallFailure = 1603;
@@ -60,7 +61,7 @@ public:
 
 private:
     T value_{};
-    Error error_{Step::LoadResource, 0};
+    Error error_{Step::FindDataFile, 0};
     bool ok_;
 };
 

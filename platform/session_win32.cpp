@@ -14,9 +14,9 @@ std::u16string UserName() {
     return std::u16string(reinterpret_cast<const char16_t*>(name), size - 1);
 }
 
-Result<bool> RunningAsLocalSystem() {
+Result<bool> RunningAsLocalSystem(Step step) {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(Step::Elevate, GetLastError());
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Error(step, GetLastError());
     const UniqueKernelHandle token(raw);
     union {
         TOKEN_USER user;
@@ -24,7 +24,7 @@ Result<bool> RunningAsLocalSystem() {
     } buffer;
     DWORD size = 0;
     if (!GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size))
-        return Error(Step::Elevate, GetLastError());
+        return Error(step, GetLastError());
     return IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid) != FALSE;
 }
 

@@ -39,20 +39,20 @@ void ResetElevation() { E() = Elevation{}; }
 
 namespace platform {
 
-Result<bool> ProcessIsElevated() {
-    if (const std::uint32_t error = std::exchange(fake::E().queryFailure, 0)) return Error(Step::Elevate, error);
+Result<bool> ProcessIsElevated(Step step) {
+    if (const std::uint32_t error = std::exchange(fake::E().queryFailure, 0)) return Error(step, error);
     return fake::E().elevated;
 }
 
-Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters) {
+Result<std::uint32_t> RunElevatedCopy(const std::u16string& parameters, Step step) {
     fake::Elevation& e = fake::E();
     e.requests.push_back(parameters);
     switch (e.consent) {
-        case fake::Consent::Declined: return Error(Step::Elevate, kErrorCancelled);
-        case fake::Consent::CannotStart: return Error(Step::Elevate, kErrorFileNotFound);
+        case fake::Consent::Declined: return Error(step, kErrorCancelled);
+        case fake::Consent::CannotStart: return Error(step, kErrorFileNotFound);
         case fake::Consent::Granted: break;
     }
-    if (!e.copy) return Error(Step::Elevate, kErrorFileNotFound);
+    if (!e.copy) return Error(step, kErrorFileNotFound);
     const bool wasElevated = std::exchange(e.elevated, true);
     const bool hadTrust = std::exchange(e.redirectionTrust, false);
     const std::uint32_t code = e.copy(u"\"" + std::u16string(fake::kOwnPath) + u"\" " + parameters);

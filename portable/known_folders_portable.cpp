@@ -26,12 +26,12 @@ void ResetKnownFolders() { K() = Folders{}; }
 
 namespace platform {
 
-Result<std::vector<std::u16string>> VirtualizedFolders() {
-    if (fake::K().error != 0) return Error(Step::VirtualStore, fake::K().error);
+Result<std::vector<std::u16string>> VirtualizedFolders(Step step) {
+    if (fake::K().error != 0) return Error(step, fake::K().error);
     return fake::K().virtualized;
 }
-Result<std::u16string> LocalAppDataFolder() {
-    if (fake::K().error != 0) return Error(Step::VirtualStore, fake::K().error);
+Result<std::u16string> LocalAppDataFolder(Step step) {
+    if (fake::K().error != 0) return Error(step, fake::K().error);
     return fake::K().localAppData;
 }
 

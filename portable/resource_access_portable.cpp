@@ -19,14 +19,14 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
         case IDS_DESCRIPTION: return std::u16string(u"" CATALOGUE_DESCRIPTION);
         case IDS_TARGET_WINDOW_TITLE: return std::u16string(u"" CATALOGUE_TARGET_WINDOW_TITLE);
         case IDS_DATA_VERSION: return std::u16string(u"" CATALOGUE_DATA_VERSION);
-        default: return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
+        default: return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
     }
 }
 
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
     // Windows compares resource type names without regard to case.
     if (id != IDR_PAYLOAD || !platform::SamePathText(typeName, 0, typeName.size(), u"CUSTOM"))
-        return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
+        return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
     return Bytes{kEmbeddedPayload, kEmbeddedPayloadSize};
 }
 

@@ -30,7 +30,7 @@ void ResetSession() { S() = Session{}; }
 namespace platform {
 
 std::u16string UserName() { return fake::S().user; }
-Result<bool> RunningAsLocalSystem() { return fake::S().localSystem; }
+Result<bool> RunningAsLocalSystem(Step) { return fake::S().localSystem; }
 std::u16string UtcTimestamp() { return fake::S().timestamp; }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/ansi.h"
 #include "platform/message_box.h"
 #include "platform/system_error.h"
+#include "resources/resource_access.h"
 
 namespace registry {
 namespace {
@@ -36,7 +37,7 @@ bool IsMalformed(const std::u16string& path) { return path.compare(0, 5, u"HKEY_
 platform::Result<std::u16string> DecodeBuffer(const std::u16string& buffer) {
     const std::size_t first = buffer.find_first_not_of(u' ');
     if (first == std::u16string::npos)
-        return platform::Error(platform::Step::ReadRegistry, platform::kErrorInvalidData);
+        return platform::Error(kStepReadRegistry, platform::kErrorInvalidData);
     const std::size_t last = buffer.find_last_not_of(u' ');
     std::u16string text = buffer.substr(first, last - first);  // without the last character
     const std::size_t nul = text.find(u'\0');
@@ -56,7 +57,7 @@ RootKey RootKeyFromName(const std::u16string& name) {
 
 RootKey SplitKeyPath(std::u16string& path) {
     if (IsMalformed(path)) {
-        platform::ShowMessage(u"Incorrect fmt:\r\n\r\n" + path, platform::kApplicationTitle,
+        platform::ShowMessage(u"Incorrect fmt:\r\n\r\n" + path, resources::kApplicationTitle,
                               platform::MessageIcon::None);
         return 0;
     }
@@ -92,7 +93,7 @@ platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, 
 
 platform::Status WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
                                   const std::u16string& text) {
-    constexpr platform::Step step = platform::Step::WriteRegistry;
+    constexpr platform::Step step = kStepWriteRegistry;
     std::u16string subKey = keyPath;
     const RootKey root = SplitKeyPath(subKey);
     if (root == 0) return platform::Error(step, platform::kErrorFileNotFound);

@@ -10,6 +10,10 @@
 
 namespace registry {
 
+// The module's steps, as failures name them.
+inline constexpr platform::Step kStepReadRegistry{platform::kRegistrySteps + 0};   // "PathTOL" or "VerTOL"
+inline constexpr platform::Step kStepWriteRegistry{platform::kRegistrySteps + 1};  // "VerTOL"
+
 // The predefined handle named exactly (case-sensitive) by `name`, 0 for any other name.
 RootKey RootKeyFromName(const std::u16string& name);
 

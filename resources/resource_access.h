@@ -8,12 +8,18 @@
 
 namespace resources {
 
+// The caption of the window and the title of every box the program shows.
+inline constexpr char16_t kApplicationTitle[] = u"Tolvar Update";
+
+// Loading a string or the payload the program carries, as failures name it.
+inline constexpr platform::Step kStepLoadResource{platform::kResourceSteps + 0};
+
 struct Bytes {
     const unsigned char* data;
     std::size_t size;
 };
 
-// String `id`; fails at Step::LoadResource (ERROR_RESOURCE_NAME_NOT_FOUND, or
+// String `id`; fails at kStepLoadResource (ERROR_RESOURCE_NAME_NOT_FOUND, or
 // the loader's own error) when the program carries no such string.
 platform::Result<std::u16string> LoadStringResource(unsigned id);
 

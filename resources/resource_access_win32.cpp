@@ -9,7 +9,7 @@ namespace {
 // The error FindResourceEx left, or ERROR_RESOURCE_NAME_NOT_FOUND.
 platform::Error NotFound() {
     const DWORD error = GetLastError();
-    return platform::Error(platform::Step::LoadResource, error != 0 ? error : platform::kErrorResourceNameNotFound);
+    return platform::Error(kStepLoadResource, error != 0 ? error : platform::kErrorResourceNameNotFound);
 }
 
 HMODULE g_module = nullptr;
@@ -41,11 +41,11 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
     const WORD* end = block + size / sizeof(WORD);
     const WORD* entry = block;
     for (unsigned index = 0; index < id % kStringsPerBlock; ++index) {
-        if (entry >= end) return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
+        if (entry >= end) return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
         entry += 1 + *entry;
     }
     if (entry >= end || *entry == 0 || entry + 1 + *entry > end)
-        return platform::Error(platform::Step::LoadResource, platform::kErrorResourceNameNotFound);
+        return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
     return std::u16string(reinterpret_cast<const char16_t*>(entry + 1), *entry);
 }
 

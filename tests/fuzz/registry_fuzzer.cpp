@@ -20,6 +20,7 @@
 #include "platform/ansi.h"
 #include "portable/fake_platform.h"
 #include "registry/RegEditor.h"
+#include "resources/resource_access.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ void CheckStoredValueRead(Input& input) {
     const bool blank = std::all_of(stored.begin(), stored.end(), [](unsigned char byte) { return byte == ' '; });
     Check(read.ok() != blank, "the read raises exactly when the stored bytes are nothing but spaces");
     if (!read.ok()) {
-        Check(read.error() == platform::Error(platform::Step::ReadRegistry, 13),
+        Check(read.error() == platform::Error(registry::kStepReadRegistry, 13),
               "a blank value raises ERROR_INVALID_DATA");
         return;
     }
@@ -125,7 +126,7 @@ void CheckSplit(const std::u16string& original) {
         Check(root == 0 && path == original, "a malformed path gives no root and is left as it was");
         Check(fake::Messages().size() == 1, "a malformed path shows one box");
         const fake::Message& box = fake::Messages().front();
-        Check(box.text == u"Incorrect fmt:\r\n\r\n" + original && box.title == platform::kApplicationTitle &&
+        Check(box.text == u"Incorrect fmt:\r\n\r\n" + original && box.title == resources::kApplicationTitle &&
                   box.icon == platform::MessageIcon::None,
               "the box says \"Incorrect fmt:\", two line breaks and the path, with no icon");
     } else {

@@ -13,7 +13,7 @@ namespace matrix {
 inline void ExpectRead(const platform::Result<std::u16string>& read, bool raises, const std::u16string& expected) {
     if (raises) {
         ASSERT_FALSE(read.ok());
-        EXPECT_EQ(read.error(), platform::Error(platform::Step::ReadRegistry, 13));  // ERROR_INVALID_DATA
+        EXPECT_EQ(read.error(), platform::Error(registry::kStepReadRegistry, 13));  // ERROR_INVALID_DATA
     } else {
         ASSERT_TRUE(read.ok());
         EXPECT_EQ(read.value(), expected);

@@ -137,8 +137,8 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         wchar_t saved[MAX_PATH] = L"";
         GetEnvironmentVariableW(L"ProgramData", saved, MAX_PATH);
         if (withoutAVariable) SetEnvironmentVariableW(L"ProgramData", nullptr);
-        const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders();
-        const platform::Result<std::u16string> local = platform::LocalAppDataFolder();
+        const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders(app::kStepVirtualStore);
+        const platform::Result<std::u16string> local = platform::LocalAppDataFolder(app::kStepVirtualStore);
         SetEnvironmentVariableW(L"ProgramData", saved);
         ASSERT_TRUE(folders.ok() && local.ok()) << withoutAVariable;
         EXPECT_EQ(folders.value(), expected) << "without ProgramData: " << withoutAVariable;
