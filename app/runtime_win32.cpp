@@ -39,8 +39,10 @@ int ShowCommand() {
 
 }  // namespace
 
-// Windows keeps the stack 4-byte aligned on 32-bit x86; the compiler assumes
-// 16 from here on.
+// Windows keeps the stack only 4-byte aligned on 32-bit x86. The product is
+// compiled to assume no more (-mpreferred-stack-boundary=2, in
+// cmake/windows.cmake); built without that, the compiler would assume 16
+// from here on, and this realigns the stack to 16 for it.
 extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void UpdateEntry() {
     ExitProcess(static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, Arguments(), ShowCommand())));
 }

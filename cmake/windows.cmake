@@ -29,15 +29,49 @@ else()
     set(CMAKE_${language}_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${UPDATE_SOURCE_DATE_EPOCH}")
   endforeach()
 endif()
-# The product's code is compiled for size; each function and datum gets a
-# section of its own for the linker to drop.
-set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Os -ffunction-sections -fdata-sections)
+# The product's code is compiled for size (-Oz: as -Os, but choosing the
+# shorter instruction where -Os would choose the faster, GCC 12 and later);
+# each function gets a section of its own for the linker to drop. The data
+# do not (-fno-data-sections): link-time optimisation already drops every
+# datum nothing uses, and a section each only padded the rest apart.
+# -fno-declone-ctor-dtor: GCC's default at -Os moves the body shared by a
+# constructor's or destructor's complete and base variants into a third
+# function that both call; with link-time optimisation one variant is all
+# the program keeps, and the extra function and its calls are only cost.
+# -fno-inline-functions-called-once: a function called from one place is no
+# longer inlined there whatever its size; inlining the large ones grew their
+# callers' frames and their spills more than it saved the call.
+set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Oz -ffunction-sections -fno-data-sections
+    -fno-declone-ctor-dtor -fno-inline-functions-called-once)
 # On 32-bit Windows the unwind tables serve only libgcc's unwinder, that is
 # C++ exceptions, which the product never throws (structured exceptions walk
 # a chain on the stack instead), so they are left out. 64-bit Windows unwinds
 # every exception with these tables, so there they stay.
+#
+# The rest of this block trades speed the program never needs for size; each
+# flag's saving in UpDate.exe's code overhead, alone, is in the CHANGELOG
+# (bench/exe-size measures it; the file grows in 512-byte steps).
+# - -mno-stack-arg-probe: MinGW probes every frame larger than a page
+#   (libgcc's ___chkstk_ms) and, to know each frame's size up front, keeps
+#   the space for outgoing arguments in the frame (-maccumulate-outgoing-
+#   args), so every call is made with movs instead of pushes. Without the
+#   probe the arguments are pushed. A frame over 4 KiB would then step over
+#   the stack's guard page and fault instead of growing the stack, so a frame
+#   over 4 KiB is an error, at the link too, where the frames are laid out
+#   (-Werror=frame-larger-than=4096; today's largest is about 2 KiB), and so
+#   is a variable-length array (-Werror=vla), whose size no check can see.
+# - -mpreferred-stack-boundary=2: keep the stack 4-byte aligned, as the
+#   32-bit Windows ABI does (Windows calls the window procedure, and
+#   msvcrt's functions are called, with 4-byte alignment only), instead of
+#   padding every frame to 16 bytes. The code uses no SSE (the target is
+#   pentiumpro, -mfpmath=387), and GCC realigns on entry the frame of any
+#   function with a local that needs more (alignas, or a vector type), since
+#   it now assumes 4 coming in as well: sound, and more so than the default,
+#   which assumes a 16-byte aligned stack that Windows never promised.
+#   i686 only: the x86-64 ABI fixes 16 bytes.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  list(APPEND UPDATE_PRODUCT_FLAGS -fno-asynchronous-unwind-tables)
+  list(APPEND UPDATE_PRODUCT_FLAGS -fno-asynchronous-unwind-tables
+       -mno-stack-arg-probe -Werror=frame-larger-than=4096 -Werror=vla -mpreferred-stack-boundary=2)
 endif()
 
 # The product's code is also optimised at link time, across its files, when
@@ -69,8 +103,9 @@ endif()
 # Only those the program calls are named (each adds an import): if ld ever
 # ends with "terminated with signal 11" here, the program has come to call
 # another (memcpy, memset, ...), which belongs in this list, or a function
-# has come to need a stack frame larger than a page, which makes the
+# has come to need a stack frame larger than a page, which makes the 64-bit
 # compiler call libgcc's stack probe (___chkstk_ms): keep frames smaller.
+# (The 32-bit build has no probes and refuses such a frame, above.)
 set(UPDATE_C_LIBRARY_CALLS)
 foreach(function malloc free abort memmove)
   list(APPEND UPDATE_C_LIBRARY_CALLS "-Wl,--undefined=${UPDATE_C_PREFIX}${function}")

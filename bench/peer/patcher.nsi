@@ -15,6 +15,7 @@
 Unicode true
 !include "LogicLib.nsh"
 !include "WordFunc.nsh"
+!include "FileFunc.nsh"
 
 !ifdef LZMA
   SetCompressor /SOLID lzma
@@ -27,6 +28,25 @@ OutFile "${OUT}"
 RequestExecutionLevel user
 SilentInstall silent
 ShowInstDetails nevershow
+
+; SilentInstall silent already sets NSIS's own silent flag, on which
+; MessageBox /SD acts, so the /S of the command line is read here instead.
+Var Quiet
+Function .onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/S" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Quiet 1
+  ${EndIf}
+FunctionEnd
+
+; A message box, unless started with /S.
+!macro Say FLAGS TEXT
+  ${If} $Quiet != 1
+    MessageBox ${FLAGS} "${TEXT}"
+  ${EndIf}
+!macroend
 
 !define KEY "Software\Qd"
 !define DATA_FILE "unit.xml"
@@ -61,15 +81,17 @@ Section
   File "/oname=${DATA_FILE}" "${PAYLOAD}"
   WriteRegStr HKCU "${KEY}" "VerTOL" "${DATA_VERSION}"
   ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "更新失败."
+    SetErrorLevel 1603
+    !insertmacro Say MB_OK|MB_ICONSTOP "更新失败."
     Return
   ${EndIf}
-  MessageBox MB_OK|MB_ICONINFORMATION "成功更新至版本${DATA_VERSION}."
+  !insertmacro Say MB_OK|MB_ICONINFORMATION "成功更新至版本${DATA_VERSION}."
   Return
 
 nothing_to_update:
-  MessageBox MB_OK|MB_ICONSTOP "该版本无需更新."
+  SetErrorLevel 1642
+  !insertmacro Say MB_OK|MB_ICONSTOP "该版本无需更新."
   Return
 already_updated:
-  MessageBox MB_OK|MB_ICONINFORMATION "已经更新，无需重复更新."
+  !insertmacro Say MB_OK|MB_ICONINFORMATION "已经更新，无需重复更新."
 SectionEnd

@@ -1,15 +1,20 @@
-// Measures UpDate.exe against the baseline program and against its peer, an
+// Measures UpDate.exe against two baseline programs and against its peer, an
 // NSIS patcher doing the same job, under Wine, run after run in turn, and
 // prints medians, ratios and the targets:
 //   start-up:        process created until its window is shown and it
-//                    waits for input (UpDate.exe and the baseline);
+//                    waits for input (UpDate.exe and both baselines: the
+//                    least program with a window, and one that shows
+//                    UpDate.exe's window and does nothing else);
 //   working set at the window: the process's working set at that moment,
 //                    which is what starting up cost;
 //   click to box:    "开始更新" clicked, as soon as the window is up, until
 //                    the message box is visible (UpDate.exe installing, the
-//                    baseline showing its box only);
+//                    baselines showing their box only);
 //   launch to box:   process created until the result box is visible
 //                    (UpDate.exe with its click, the patcher by itself);
+//   quiet, launch to exit: `UpDate.exe /quiet` and the patcher's silent
+//                    mode (`/S`), process created until it has ended, as an
+//                    administrator's deployment runs them;
 //   peak working set of each, read while its box is open: start-up and
 //                    install together;
 //   the floor:       the durable write of the payload alone, in this process.
@@ -18,10 +23,13 @@
 // baseline and against UpDate.exe beside it.
 // Every install runs over a fresh installation and is checked afterwards: a
 // run that did not install is no measure of an install, and the benchmark
-// stops.
+// stops. The runs are made in rounds (three by default); the tables pool all
+// of them, and each ratio with a target is also given round by round, which
+// shows its spread.
 //
-//   bench_measure --app=UpDate.exe --baseline=bench_baseline.exe --peer=patcher.exe
-//                 --payload=unit.xml [--runs=N] [--variant=OTHER.exe ...]
+//   bench_measure --app=UpDate.exe --baseline=bench_baseline.exe
+//                 --window-baseline=bench_window_baseline.exe --peer=patcher.exe
+//                 --payload=unit.xml [--runs=N] [--rounds=N] [--variant=OTHER.exe ...]
 #include <windows.h>
 #include <psapi.h>
 
@@ -168,6 +176,25 @@ std::optional<Sample> RunWindowProgram(const std::wstring& exe, const std::wstri
 // it shows by itself; it ends when the box is dismissed. It first waits for
 // input in the box, so, as with the window programs, the system says when
 // rather than polling competing with the start.
+// One quiet run in `folder`: `exe` started with `arguments` (UpDate.exe with
+// /quiet, the patcher with /S), timed from its creation until it has ended;
+// nothing but its exit code of 0 counts as done.
+std::optional<Sample> RunQuiet(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+    Sample sample;
+    e2e::App app;
+    const double started = NowMs();
+    if (!app.Start(exe, folder, arguments)) return std::nullopt;
+    const std::optional<DWORD> exitCode = app.WaitForExit();
+    sample.launchMs = NowMs() - started;
+    if (exitCode != DWORD{0}) {
+        std::printf("\n%s %s: %s\n", e2e::Utf8(exe).c_str(), e2e::Utf8(arguments).c_str(),
+                    exitCode ? ("exit code " + std::to_string(*exitCode)).c_str() : "did not end");
+        return std::nullopt;
+    }
+    sample.boxText = kSuccessText;  // no box: the exit code said it
+    return sample;
+}
+
 std::optional<Sample> RunPatcher(const std::wstring& exe, const std::wstring& folder) {
     Sample sample;
     e2e::App app;
@@ -246,6 +273,28 @@ struct Series {
         windowWorkingSet.push_back(sample.windowWorkingSetMiB);
         workingSet.push_back(sample.peakWorkingSetMiB);
     }
+    void Add(const Series& more) {
+        for (auto [to, from] : {std::pair{&start, &more.start}, {&click, &more.click}, {&launch, &more.launch},
+                                {&windowWorkingSet, &more.windowWorkingSet}, {&workingSet, &more.workingSet}})
+            to->insert(to->end(), from->begin(), from->end());
+    }
+};
+
+// What one round (or all of them pooled) measured.
+struct Round {
+    Series baseline, window, app, peer, quiet, silent;
+    std::vector<Series> variants;
+    std::vector<double> floor;
+    void Add(const Round& more) {
+        baseline.Add(more.baseline);
+        window.Add(more.window);
+        app.Add(more.app);
+        peer.Add(more.peer);
+        quiet.Add(more.quiet);
+        silent.Add(more.silent);
+        for (std::size_t i = 0; i < variants.size(); ++i) variants[i].Add(more.variants[i]);
+        floor.insert(floor.end(), more.floor.begin(), more.floor.end());
+    }
 };
 
 // "12.3 (11.9-12.8)": the median and, in brackets, the middle half of the runs.
@@ -262,16 +311,29 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
+// The figures that have targets, and UpDate.exe against the window baseline.
+struct Ratios {
+    double start, startOverWindow, windowSet, windowSetOverWindow, launch, quiet;
+    explicit Ratios(const Round& r)
+        : start(Median(r.app.start) / Median(r.baseline.start)),
+          startOverWindow(Median(r.app.start) / Median(r.window.start)),
+          windowSet(Median(r.app.windowWorkingSet) - Median(r.baseline.windowWorkingSet)),
+          windowSetOverWindow(Median(r.app.windowWorkingSet) - Median(r.window.windowWorkingSet)),
+          launch(Median(r.app.launch) / Median(r.peer.launch)),
+          quiet(Median(r.quiet.launch) / Median(r.silent.launch)) {}
+};
+
 struct Row {
     const char* name;
-    std::string baseline, app, peer, measure;
+    std::string baseline, window, app, peer, measure, overWindow;
     const char* target;
     const char* verdict;
 };
 
 void Print(const Row& row) {
-    std::printf("%-34s %-20s %-20s %-20s %-10s %-9s %s\n", row.name, row.baseline.c_str(), row.app.c_str(),
-                row.peer.c_str(), row.measure.c_str(), row.target, row.verdict);
+    std::printf("%-34s %-20s %-20s %-20s %-20s %-9s %-11s %-9s %s\n", row.name, row.baseline.c_str(),
+                row.window.c_str(), row.app.c_str(), row.peer.c_str(), row.measure.c_str(), row.overWindow.c_str(),
+                row.target, row.verdict);
 }
 
 const char* Verdict(bool met) { return met ? "pass" : "MISS"; }
@@ -284,50 +346,84 @@ std::vector<double> Paired(const std::vector<double>& runs, const std::vector<do
     return ratios;
 }
 
-void PrintTable(const Series& baseline, const Series& app, const Series& peer, const std::vector<double>& floor) {
-    const double startRatio = Median(app.start) / Median(baseline.start);
-    const double installRatio = Median(app.click) / (Median(floor) + Median(baseline.click));
-    const double launchRatio = Median(app.launch) / Median(peer.launch);
-    const double windowSetDiff = Median(app.windowWorkingSet) - Median(baseline.windowWorkingSet);
-    const double peakSetDiff = Median(app.workingSet) - Median(baseline.workingSet);
+// "1.05x, 1.19x, 1.24x (1.05-1.24)": a figure in each round, and its spread.
+template <class Pick>
+std::string RoundByRound(const std::vector<Ratios>& rounds, const char* format, Pick pick) {
+    std::string text;
+    std::vector<double> values;
+    for (const Ratios& ratios : rounds) {
+        values.push_back(pick(ratios));
+        text += (text.empty() ? "" : ", ") + Format(format, values.back());
+    }
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    return text + " (" + Format(format, *low) + " to " + Format(format, *high) + ")";
+}
+
+void PrintTable(const Round& all, const std::vector<Ratios>& rounds) {
+    const Ratios r(all);
+    const double installRatio = Median(all.app.click) / (Median(all.floor) + Median(all.baseline.click));
+    const double peakSetDiff = Median(all.app.workingSet) - Median(all.baseline.workingSet);
     std::printf("\n");
-    Print({"medians (middle half)", "baseline", "UpDate.exe", "NSIS patcher", "measure", "target", ""});
-    Print({"start-up to window shown, ms", Figure(baseline.start), Figure(app.start), "", Format("%.2fx", startRatio),
-           "<= 1.10x", Verdict(startRatio <= 1.10)});
-    Print({"working set at the window, MiB", Figure(baseline.windowWorkingSet), Figure(app.windowWorkingSet), "",
-           Format("%+.2f", windowSetDiff), "<= +1", Verdict(windowSetDiff <= 1.0)});
-    Print({"click to message box shown, ms", Figure(baseline.click), Figure(app.click), "", "", "", ""});
-    Print({"launch to result box shown, ms", "", Figure(app.launch), Figure(peer.launch), Format("%.2fx", launchRatio),
-           "<= 1.00x", Verdict(launchRatio <= 1.00)});
-    Print({"durable write alone (floor), ms", "", Figure(floor), "", "", "", ""});
-    Print({"install / (floor + baseline box)", "", "", "", Format("%.2fx", installRatio), "<= 2x",
+    Print({"medians (middle half), all rounds", "baseline", "window baseline", "UpDate.exe", "NSIS patcher", "measure",
+           "over window", "target", ""});
+    Print({"start-up to window shown, ms", Figure(all.baseline.start), Figure(all.window.start), Figure(all.app.start),
+           "", Format("%.2fx", r.start), Format("%.2fx", r.startOverWindow), "<= 1.10x", Verdict(r.start <= 1.10)});
+    Print({"working set at the window, MiB", Figure(all.baseline.windowWorkingSet),
+           Figure(all.window.windowWorkingSet), Figure(all.app.windowWorkingSet), "", Format("%+.2f", r.windowSet),
+           Format("%+.2f", r.windowSetOverWindow), "<= +1", Verdict(r.windowSet <= 1.0)});
+    Print({"click to message box shown, ms", Figure(all.baseline.click), Figure(all.window.click),
+           Figure(all.app.click), "", "", "", "", ""});
+    Print({"launch to result box shown, ms", "", "", Figure(all.app.launch), Figure(all.peer.launch),
+           Format("%.2fx", r.launch), "", "<= 1.00x", Verdict(r.launch <= 1.00)});
+    Print({"quiet: launch to exit, ms", "", "", Figure(all.quiet.launch), Figure(all.silent.launch),
+           Format("%.2fx", r.quiet), "", "<= 0.80x", Verdict(r.quiet <= 0.80)});
+    Print({"durable write alone (floor), ms", "", "", Figure(all.floor), "", "", "", "", ""});
+    Print({"install / (floor + baseline box)", "", "", "", "", Format("%.2fx", installRatio), "", "<= 2x",
            Verdict(installRatio <= 2.0)});
-    Print({"peak working set at the box, MiB", Figure(baseline.workingSet), Figure(app.workingSet),
-           Figure(peer.workingSet), Format("%+.2f", peakSetDiff), "", ""});
-    std::printf("ratios run by run (UpDate.exe over the run beside it): start-up %s, launch to box %s\n",
-                Figure(Paired(app.start, baseline.start), 2).c_str(),
-                Figure(Paired(app.launch, peer.launch), 2).c_str());
+    Print({"peak working set at the box, MiB", Figure(all.baseline.workingSet), Figure(all.window.workingSet),
+           Figure(all.app.workingSet), Figure(all.peer.workingSet), Format("%+.2f", peakSetDiff), "", "", ""});
+    std::printf("(UpDate.exe /quiet against the patcher's /S; the patcher with its box against UpDate.exe with its"
+                " window and click)\n");
+    std::printf("ratios run by run (UpDate.exe over the run beside it): start-up %s, over the window baseline %s,"
+                " launch to box %s, quiet %s\n",
+                Figure(Paired(all.app.start, all.baseline.start), 2).c_str(),
+                Figure(Paired(all.app.start, all.window.start), 2).c_str(),
+                Figure(Paired(all.app.launch, all.peer.launch), 2).c_str(),
+                Figure(Paired(all.quiet.launch, all.silent.launch), 2).c_str());
+    std::printf("round by round (spread):\n");
+    std::printf("  start-up over the baseline          %s\n",
+                RoundByRound(rounds, "%.2fx", [](const Ratios& x) { return x.start; }).c_str());
+    std::printf("  start-up over the window baseline   %s\n",
+                RoundByRound(rounds, "%.2fx", [](const Ratios& x) { return x.startOverWindow; }).c_str());
+    std::printf("  working set at the window, MiB      %s\n",
+                RoundByRound(rounds, "%+.2f", [](const Ratios& x) { return x.windowSet; }).c_str());
+    std::printf("  the same over the window baseline   %s\n",
+                RoundByRound(rounds, "%+.2f", [](const Ratios& x) { return x.windowSetOverWindow; }).c_str());
+    std::printf("  launch to result box                %s\n",
+                RoundByRound(rounds, "%.2fx", [](const Ratios& x) { return x.launch; }).c_str());
+    std::printf("  quiet launch to exit                %s\n",
+                RoundByRound(rounds, "%.2fx", [](const Ratios& x) { return x.quiet; }).c_str());
 }
 
 // A build made to try a change, against the baseline and UpDate.exe of the same turns.
 void PrintVariant(const std::wstring& exe, const Series& variant, const Series& baseline, const Series& app) {
     std::printf("\n%s\n", e2e::Utf8(exe).c_str());
-    Print({"  start-up to window shown, ms", Figure(baseline.start), Figure(variant.start), "",
-           Format("%.2fx", Median(variant.start) / Median(baseline.start)), "<= 1.10x",
+    Print({"  start-up to window shown, ms", Figure(baseline.start), "", Figure(variant.start), "",
+           Format("%.2fx", Median(variant.start) / Median(baseline.start)), "", "<= 1.10x",
            Verdict(Median(variant.start) / Median(baseline.start) <= 1.10)});
-    Print({"  working set at the window, MiB", Figure(baseline.windowWorkingSet), Figure(variant.windowWorkingSet), "",
-           Format("%+.2f", Median(variant.windowWorkingSet) - Median(baseline.windowWorkingSet)), "<= +1",
+    Print({"  working set at the window, MiB", Figure(baseline.windowWorkingSet), "", Figure(variant.windowWorkingSet),
+           "", Format("%+.2f", Median(variant.windowWorkingSet) - Median(baseline.windowWorkingSet)), "", "<= +1",
            Verdict(Median(variant.windowWorkingSet) - Median(baseline.windowWorkingSet) <= 1.0)});
-    Print({"  click to message box shown, ms", Figure(baseline.click), Figure(variant.click), "", "", "", ""});
-    Print({"  peak working set at the box, MiB", Figure(baseline.workingSet), Figure(variant.workingSet), "",
-           Format("%+.2f", Median(variant.workingSet) - Median(baseline.workingSet)), "", ""});
+    Print({"  click to message box shown, ms", Figure(baseline.click), "", Figure(variant.click), "", "", "", "", ""});
+    Print({"  peak working set at the box, MiB", Figure(baseline.workingSet), "", Figure(variant.workingSet), "",
+           Format("%+.2f", Median(variant.workingSet) - Median(baseline.workingSet)), "", "", ""});
     std::printf("  run by run over UpDate.exe beside it: start-up %s, working set at the window %s\n",
                 Figure(Paired(variant.start, app.start), 2).c_str(),
                 Figure(Paired(variant.windowWorkingSet, app.windowWorkingSet), 2).c_str());
 }
 
 struct Setup {
-    std::wstring app, baseline, peer;
+    std::wstring app, baseline, window, peer;
     std::vector<std::wstring> variants;
     std::vector<char> payload;
 };
@@ -340,33 +436,32 @@ std::wstring Scratch() {
 
 // Runs the floor and the programs `runs` times, after one unrecorded run of
 // each; false, having said why, when a run could not be measured.
-bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Series& peer,
-                std::vector<Series>& variants, std::vector<double>& floor) {
+bool MeasureRound(const Setup& setup, int runs, std::mt19937& order, Round& round) {
     const std::wstring scratch = Scratch(), installation = scratch + L"\\Tolvar", floorFolder = scratch + L"\\floor";
     e2e::MakeFolders(scratch);
     // The table being replaced: an older, shorter one.
     const std::vector<char> oldTable(setup.payload.begin(), setup.payload.begin() + setup.payload.size() * 9 / 10);
     // An install over a fresh installation, checked afterwards.
-    const auto install = [&](const char* name, auto run, const std::wstring& exe) -> std::optional<Sample> {
+    const auto install = [&](const char* name, auto run) -> std::optional<Sample> {
         if (!MakeInstallation(installation, oldTable)) {
             std::printf("\ncannot set up the installation in %s\n", e2e::Utf8(installation).c_str());
             return std::nullopt;
         }
-        std::optional<Sample> sample = run(exe, scratch);
+        std::optional<Sample> sample = run();
         if (sample && !Installed(*sample, installation, setup.payload)) {
             std::printf("\n%s did not install (its box said \"%s\")\n", name, sample->boxText.c_str());
             return std::nullopt;
         }
         return sample;
     };
-    std::mt19937 order(20261208);  // the same orders every time the benchmark runs
+    enum Turn { kBaseline, kWindow, kApp, kPeer, kQuiet, kSilent, kVariants };
     for (int run = 0; run <= runs; ++run) {
         const std::optional<double> write = DurableWriteMs(floorFolder, setup.payload, oldTable);
         if (!write) {
             std::printf("\nthe durable write failed: %lu\n", GetLastError());
             return false;
         }
-        std::optional<Sample> base, update, patch;
+        std::optional<Sample> samples[kVariants];
         std::vector<std::optional<Sample>> tried(setup.variants.size());
         // A new order each run, so that no program always follows the same
         // one (the one before may still be ending in the wineserver and the
@@ -374,29 +469,46 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
         // listed order: the first program in a new prefix can leave its
         // windows' texts unanswered for seconds, and of the baseline's only
         // the button's caption counts, which is read again until it answers.
-        std::vector<int> turns(3 + setup.variants.size());
+        std::vector<int> turns(kVariants + setup.variants.size());
         std::iota(turns.begin(), turns.end(), 0);
         if (run > 0) std::shuffle(turns.begin(), turns.end(), order);
         for (const int which : turns) {
             switch (which) {
-                case 0: base = RunWindowProgram(setup.baseline, scratch); break;
-                case 1: update = install("UpDate.exe", RunWindowProgram, setup.app); break;
-                case 2: patch = install("the patcher", RunPatcher, setup.peer); break;
+                case kBaseline: samples[which] = RunWindowProgram(setup.baseline, scratch); break;
+                case kWindow: samples[which] = RunWindowProgram(setup.window, scratch); break;
+                case kApp:
+                    samples[which] = install("UpDate.exe", [&] { return RunWindowProgram(setup.app, scratch); });
+                    break;
+                case kPeer:
+                    samples[which] = install("the patcher", [&] { return RunPatcher(setup.peer, scratch); });
+                    break;
+                case kQuiet:
+                    samples[which] =
+                        install("UpDate.exe /quiet", [&] { return RunQuiet(setup.app, L"/quiet", scratch); });
+                    break;
+                case kSilent:
+                    samples[which] = install("the patcher /S", [&] { return RunQuiet(setup.peer, L"/S", scratch); });
+                    break;
                 default: {
-                    const std::wstring& exe = setup.variants[which - 3];
-                    tried[which - 3] = install(e2e::Utf8(exe).c_str(), RunWindowProgram, exe);
+                    const std::wstring& exe = setup.variants[which - kVariants];
+                    tried[which - kVariants] =
+                        install(e2e::Utf8(exe).c_str(), [&] { return RunWindowProgram(exe, scratch); });
                 }
             }
         }
-        if (!base || !update || !patch) return false;
+        for (const std::optional<Sample>& sample : samples)
+            if (!sample) return false;
         for (const std::optional<Sample>& sample : tried)
             if (!sample) return false;
         if (run == 0) continue;  // the warm-up
-        floor.push_back(*write);
-        baseline.Add(*base);
-        app.Add(*update);
-        peer.Add(*patch);
-        for (std::size_t i = 0; i < tried.size(); ++i) variants[i].Add(*tried[i]);
+        round.floor.push_back(*write);
+        round.baseline.Add(*samples[kBaseline]);
+        round.window.Add(*samples[kWindow]);
+        round.app.Add(*samples[kApp]);
+        round.peer.Add(*samples[kPeer]);
+        round.quiet.Add(*samples[kQuiet]);
+        round.silent.Add(*samples[kSilent]);
+        for (std::size_t i = 0; i < tried.size(); ++i) round.variants[i].Add(*tried[i]);
         std::printf(".");
     }
     return true;
@@ -406,36 +518,49 @@ bool MeasureAll(const Setup& setup, int runs, Series& baseline, Series& app, Ser
 
 int wmain(int argc, wchar_t** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::wstring app, baseline, peer, payloadPath, runsText = L"50";
+    std::wstring app, baseline, window, peer, payloadPath, runsText = L"50", roundsText = L"3";
     std::vector<std::wstring> variants;
     for (int i = 1; i < argc; ++i) {
         std::wstring value;
         if (e2e::Option(argv[i], L"--app=", value)) app = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--variant=", value)) variants.push_back(e2e::WindowsPath(value));
         else if (e2e::Option(argv[i], L"--baseline=", value)) baseline = e2e::WindowsPath(value);
+        else if (e2e::Option(argv[i], L"--window-baseline=", value)) window = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--peer=", value)) peer = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--payload=", value)) payloadPath = e2e::WindowsPath(value);
         else if (e2e::Option(argv[i], L"--runs=", value)) runsText = value;
+        else if (e2e::Option(argv[i], L"--rounds=", value)) roundsText = value;
     }
     const int runs = static_cast<int>(std::wcstol(runsText.c_str(), nullptr, 10));
+    const int rounds = static_cast<int>(std::wcstol(roundsText.c_str(), nullptr, 10));
     const std::optional<std::vector<char>> payload = e2e::ReadBytes(payloadPath);
-    if (app.empty() || baseline.empty() || peer.empty() || !payload || runs < 1) {
+    if (app.empty() || baseline.empty() || window.empty() || peer.empty() || !payload || runs < 1 || rounds < 1) {
         std::printf(
-            "usage: bench_measure --app=UpDate.exe --baseline=EXE --peer=EXE --payload=unit.xml [--runs=N]"
-            " [--variant=EXE ...]\n");
+            "usage: bench_measure --app=UpDate.exe --baseline=EXE --window-baseline=EXE --peer=EXE"
+            " --payload=unit.xml [--runs=N] [--rounds=N] [--variant=EXE ...]\n");
         return 2;
     }
-    Series baselineSeries, appSeries, peerSeries;
-    std::vector<Series> variantSeries(variants.size());
-    std::vector<double> floor;
-    std::printf("%d runs of each, in turn, after one run of each to warm up\n", runs);
-    const bool measured = MeasureAll(Setup{app, baseline, peer, variants, *payload}, runs, baselineSeries, appSeries,
-                                     peerSeries, variantSeries, floor);
+    const Setup setup{app, baseline, window, peer, variants, *payload};
+    std::mt19937 order(20261208);  // the same orders every time the benchmark runs
+    Round all;
+    all.variants.resize(variants.size());
+    std::vector<Ratios> perRound;
+    bool measured = true;
+    for (int i = 0; i < rounds && measured; ++i) {
+        std::printf("round %d of %d: %d runs of each, in turn, after one run of each to warm up ", i + 1, rounds,
+                    runs);
+        Round round;
+        round.variants.resize(variants.size());
+        measured = MeasureRound(setup, runs, order, round);
+        std::printf("\n");
+        if (!measured) break;
+        perRound.emplace_back(round);
+        all.Add(round);
+    }
     e2e::DeleteProductKey();
     e2e::RemoveTree(Scratch());
     if (!measured) return 1;
-    PrintTable(baselineSeries, appSeries, peerSeries, floor);
-    for (std::size_t i = 0; i < variants.size(); ++i)
-        PrintVariant(variants[i], variantSeries[i], baselineSeries, appSeries);
+    PrintTable(all, perRound);
+    for (std::size_t i = 0; i < variants.size(); ++i) PrintVariant(variants[i], all.variants[i], all.baseline, all.app);
     return 0;
 }
