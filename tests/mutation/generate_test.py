@@ -30,6 +30,8 @@ ROWS = [
     ("    return true;", "RVR", {"    return false;"}),
     ("    case Outcome::Same: return kExitNothingToDo;", "RVR", {"    case Outcome::Same: return 0;"}),
     ("    file.Flush();", "SDL", {"    ;"}),
+    ("    const Status closed =", "SDL", set()),
+    ("        Close(file);", "SDL", set()),  # the rest of the statement above
     ("    const auto held = Open(folder, name);", "SWP", {"    const auto held = Open(name, folder);"}),
     ("    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;", "MSK",
      {"    const DWORD share = FILE_SHARE_WRITE | FILE_SHARE_DELETE;",
