@@ -38,6 +38,7 @@ const SwitchCase kSwitchCases[] = {
     {"LogFollowedByASwitch", u"UpDate.exe /log /quiet", true, u"", true},
     {"UnknownSwitch", u"UpDate.exe /quiet /s", true, u"", true},
     {"PartOfASwitch", u"UpDate.exe /quietly", false, u"", true},
+    {"FirstLetterWrong", u"UpDate.exe /xuiet", false, u"", true},
     {"StrayArgument", u"UpDate.exe /quiet now", true, u"", true},
     {"QuotedProgramWithTheSwitchInsideItsName", u"\"C:\\x /quiet\\UpDate.exe\"", false, u"", false},
 };
