@@ -6,6 +6,7 @@ that pick the same mutants from the same text."""
 import importlib.machinery
 import importlib.util
 import pathlib
+import subprocess
 import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -88,6 +89,12 @@ def main():
     if {m.id for m in generate.sample(made, 5)} != {m.id for m in generate.sample(
             [m for m in moved if m.function == "Probe"], 5)}:
         failures.append("the sample moved when an unrelated line was added above")
+
+    # The sample scripts/test judges, picked twice from this tree.
+    picks = [subprocess.run([str(HERE / "generate"), "--sample", "12", "--list"], capture_output=True,
+                            text=True, check=True).stdout for _ in range(2)]
+    if picks[0] != picks[1] or picks[0].count("\n") < 12:
+        failures.append("two picks of the sample from the same tree differ, or are short")
 
     for failure in failures:
         print("FAILED:", failure)
