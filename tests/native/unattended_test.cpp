@@ -40,6 +40,7 @@ const SwitchCase kSwitchCases[] = {
     {"PartOfASwitch", u"UpDate.exe /quietly", false, u"", true},
     {"FirstLetterWrong", u"UpDate.exe /xuiet", false, u"", true},
     {"StrayArgument", u"UpDate.exe /quiet now", true, u"", true},
+    {"EmptyProgramName", u" /quiet", true, u"", false},  // the name ends at the first blank, even the first character
     {"QuotedProgramWithTheSwitchInsideItsName", u"\"C:\\x /quiet\\UpDate.exe\"", false, u"", false},
 };
 
