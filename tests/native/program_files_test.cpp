@@ -43,6 +43,7 @@ struct LineCase {
 
 const LineCase kLines[] = {
     {"NoArguments", u"\"C:\\Downloads\\UpDate.exe\"", std::nullopt, nullptr},
+    {"OnlyAnUnquotedProgramName", u"UpDate.exe", std::nullopt, nullptr},
     {"OtherArgumentsAreIgnored", u"\"C:\\Downloads\\UpDate.exe\" /s C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
     {"SwitchMustBeFirst", u"UpDate.exe x /replace-data-file C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
     {"SwitchMustBeWhole", u"UpDate.exe /replace-data-files C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
