@@ -31,6 +31,7 @@ const Seed kSeeds[] = {
     {u"C:\\Program Files\\System\\unit.xml", platform::kAttributeSystem},
     {u"C:\\Real\\Tolvar\\unit.xml", 0},
     {u"Z:\\Tolvar\\unit.xml", 0},
+    {u"C:\\T\\unit.xml", 0},
     {u"\\\\server\\share\\Tolvar\\unit.xml", 0},
 };
 
@@ -52,6 +53,7 @@ const LineCase kLines[] = {
     {"QuotedProgramNameWithASpace",
      u"\"C:\\Users\\A B\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Tolvar\\unit.xml\"", 0u, kPlain},
     {"TabsAreBlanks", u"UpDate.exe\t/replace-data-file\t\"C:\\Tolvar\\unit.xml\"\t", 0u, kPlain},
+    {"OneLetterFolder", u"UpDate.exe /replace-data-file C:\\T\\unit.xml", 0u, u"C:\\T\\unit.xml"},
     {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, kPlain},
     {"NameInAnyCase", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\UNIT.XML\"", 0u, kData},
     {"TheFoldersIdentity", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml\" %ID%", 0u, kPlain},
