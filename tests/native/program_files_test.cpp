@@ -31,6 +31,7 @@ const Seed kSeeds[] = {
     {u"C:\\Program Files\\System\\unit.xml", platform::kAttributeSystem},
     {u"C:\\Real\\Tolvar\\unit.xml", 0},
     {u"Z:\\Tolvar\\unit.xml", 0},
+    {u"C:\\T\\unit.xml", 0},
     {u"\\\\server\\share\\Tolvar\\unit.xml", 0},
 };
 
@@ -43,6 +44,7 @@ struct LineCase {
 
 const LineCase kLines[] = {
     {"NoArguments", u"\"C:\\Downloads\\UpDate.exe\"", std::nullopt, nullptr},
+    {"OnlyAnUnquotedProgramName", u"UpDate.exe", std::nullopt, nullptr},
     {"OtherArgumentsAreIgnored", u"\"C:\\Downloads\\UpDate.exe\" /s C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
     {"SwitchMustBeFirst", u"UpDate.exe x /replace-data-file C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
     {"SwitchMustBeWhole", u"UpDate.exe /replace-data-files C:\\Tolvar\\unit.xml", std::nullopt, nullptr},
@@ -51,6 +53,7 @@ const LineCase kLines[] = {
     {"QuotedProgramNameWithASpace",
      u"\"C:\\Users\\A B\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Tolvar\\unit.xml\"", 0u, kPlain},
     {"TabsAreBlanks", u"UpDate.exe\t/replace-data-file\t\"C:\\Tolvar\\unit.xml\"\t", 0u, kPlain},
+    {"OneLetterFolder", u"UpDate.exe /replace-data-file C:\\T\\unit.xml", 0u, u"C:\\T\\unit.xml"},
     {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, kPlain},
     {"NameInAnyCase", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\UNIT.XML\"", 0u, kData},
     {"TheFoldersIdentity", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml\" %ID%", 0u, kPlain},
@@ -75,6 +78,7 @@ const LineCase kLines[] = {
     {"ALinkNamedLikeTheDataFile", u"UpDate.exe /replace-data-file C:\\LinkFile\\unit.xml", kLink, nullptr},
     {"AnotherFileName", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\other.xml\"", kInvalidParameter,
      nullptr},
+    {"NoDataFileThere", u"UpDate.exe /replace-data-file \"C:\\Program Files\\unit.xml\"", kInvalidParameter, nullptr},
     {"AFolder", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Folder\\unit.xml\"", kInvalidParameter, nullptr},
     {"ReadOnlyFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\ReadOnly\\unit.xml\"", kInvalidParameter,
      nullptr},

@@ -266,7 +266,7 @@ TEST_F(SaveResourceToFileTest, BytesChangedAfterTheRenameFailTheSave) {
 TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     fake::PutFile(kTarget, kOld);
     std::vector<std::u16string> names = {u"unit.xml"};
-    for (std::uint32_t n = 1; n <= 100; ++n) {  // the names the next save tries first
+    for (std::uint32_t n = 1; n <= 999; ++n) {  // every name the next save tries but its last
         names.push_back(platform::TemporaryName(u"unit.xml", fake::ProcessId(), n));
         fake::PutFile(u"C:\\App\\" + names.back(), kOld);
     }

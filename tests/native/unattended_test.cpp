@@ -47,7 +47,9 @@ const SwitchCase kSwitchCases[] = {
     {"TabsAndRepeatedBlanks", u"UpDate.exe \t /quiet  \t\t/log   \tC:\\u.log\t ", true, u"C:\\u.log", false},
     {"UnknownSwitch", u"UpDate.exe /quiet /s", true, u"", true},
     {"PartOfASwitch", u"UpDate.exe /quietly", false, u"", true},
+    {"FirstLetterWrong", u"UpDate.exe /xuiet", false, u"", true},
     {"StrayArgument", u"UpDate.exe /quiet now", true, u"", true},
+    {"EmptyProgramName", u" /quiet", true, u"", false},  // the name ends at the first blank, even the first character
     {"QuotedProgramWithTheSwitchInsideItsName", u"\"C:\\x /quiet\\UpDate.exe\"", false, u"", false},
 };
 
@@ -436,5 +438,24 @@ TEST_P(LogPathTest, PrivilegedRunsWriteOnlyWhereNoLinkLed) {
 
 INSTANTIATE_TEST_SUITE_P(Logs, LogPathTest, ::testing::ValuesIn(kLogPathCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The log's UTF-8 at each length's edges: names in a log line come from the
+// registry and the file system, any character a user may type.
+TEST(LogTextTest, IsUtf8AtEveryLength) {
+    const struct {
+        std::u16string text;
+        std::string bytes;
+    } kCases[] = {
+        {u"\u007F\u0080", "\x7F\xC2\x80"},
+        {u"\u07FF\u0800", "\xDF\xBF\xE0\xA0\x80"},
+        {u"\uFFFF", "\xEF\xBF\xBF"},
+        {u"a\U0001D11E", "a\xF0\x9D\x84\x9E"},   // a surrogate pair: one character
+        {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& c : kCases) {
+        const std::vector<char> bytes = app::Utf8(c.text);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes) << c.bytes.size();
+    }
+}
 
 }  // namespace
