@@ -78,7 +78,6 @@ const LineCase kLines[] = {
     {"ALinkNamedLikeTheDataFile", u"UpDate.exe /replace-data-file C:\\LinkFile\\unit.xml", kLink, nullptr},
     {"AnotherFileName", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Tolvar\\other.xml\"", kInvalidParameter,
      nullptr},
-    {"NoDataFileThere", u"UpDate.exe /replace-data-file \"C:\\Program Files\\unit.xml\"", kInvalidParameter, nullptr},
     {"AFolder", u"UpDate.exe /replace-data-file \"C:\\Program Files\\Folder\\unit.xml\"", kInvalidParameter, nullptr},
     {"ReadOnlyFile", u"UpDate.exe /replace-data-file \"C:\\Program Files\\ReadOnly\\unit.xml\"", kInvalidParameter,
      nullptr},
