@@ -56,7 +56,10 @@ DWORD ResourceError() {
 }
 
 void ShowLoadFailure(const char16_t* what, DWORD error) {
-    platform::ShowMessage(std::u16string(what) + u"：" + platform::SystemErrorText(error), resources::kApplicationTitle,
+    std::u16string text = what;
+    text += u"：";
+    text += platform::SystemErrorText(error);
+    platform::ShowMessage(text, resources::kApplicationTitle,
                           platform::MessageIcon::Critical);
 }
 

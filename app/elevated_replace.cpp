@@ -41,7 +41,12 @@ std::uint32_t Refusal(std::uint32_t error) {
 }  // namespace
 
 std::u16string ElevatedReplaceParameters(const std::u16string& dataFile, const std::u16string& folderIdentity) {
-    return std::u16string(kSwitch) + u" \"" + dataFile + u"\" " + folderIdentity;
+    std::u16string parameters = kSwitch;
+    parameters += u" \"";
+    parameters += dataFile;
+    parameters += u"\" ";
+    parameters += folderIdentity;
+    return parameters;
 }
 
 std::optional<std::uint32_t> RunElevatedModeIfAsked(const std::u16string& commandLine) {

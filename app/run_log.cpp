@@ -16,13 +16,13 @@ namespace {
 
 // Appends a value as the line shows it: each control character (which would
 // break the line or hide in it) as a space, "-" for nothing.
-void AppendValue(std::u16string& line, const std::u16string& value) {
+void AppendValue(std::u16string& line, std::u16string_view value) {
     if (value.empty()) line += u'-';
     for (const char16_t c : value) line += c < 0x20 || c == 0x7F ? u' ' : c;
 }
 
 // Appends "\t<key>=<value>".
-void Field(std::u16string& line, const char16_t* key, const std::u16string& value) {
+void Field(std::u16string& line, const char16_t* key, std::u16string_view value) {
     line += u'\t';
     line += key;
     line += u'=';
@@ -111,7 +111,7 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     std::u16string line;
     AppendValue(line, platform::UtcTimestamp());
     line += u"\tUpDate ";
-    AppendValue(line, version.ok() ? version.value() : u"?");
+    AppendValue(line, version.ok() ? std::u16string_view(version.value()) : u"?");
     Field(line, u"user", platform::UserName());
     Field(line, u"outcome", RowOf(report.outcome).logWord);
     Field(line, u"exit", Decimal(ExitCodeOf(report)));

@@ -33,8 +33,10 @@ using platform::Step;
 const std::u16string* g_logFile = nullptr;
 
 std::u16string TargetPath(const std::u16string& folder, const std::u16string& fileName) {
-    if (!folder.empty() && folder.back() == u'\\') return folder + fileName;
-    return folder + u'\\' + fileName;
+    std::u16string path = folder;
+    if (path.empty() || path.back() != u'\\') path += u'\\';
+    path += fileName;
+    return path;
 }
 
 // Codes that say nothing is there: no such folder, drive, share or device

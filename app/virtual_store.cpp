@@ -24,7 +24,11 @@ std::u16string VirtualStoreCopyPath(const std::u16string& dataFile, const std::v
     if (localAppData.empty() || !HasDriveRoot(dataFile) || name == 0) return std::u16string();
     const std::u16string folder = dataFile.substr(0, name - 1);
     for (const std::u16string& root : virtualized) {
-        if (IsAtOrBelow(folder, root)) return localAppData + u"\\VirtualStore" + dataFile.substr(2);
+        if (!IsAtOrBelow(folder, root)) continue;
+        std::u16string copy = localAppData;
+        copy += u"\\VirtualStore";
+        copy.append(dataFile, 2);
+        return copy;
     }
     return std::u16string();
 }

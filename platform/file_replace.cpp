@@ -64,7 +64,13 @@ Status CheckBytes(const UniqueFile& file, const unsigned char* data, std::size_t
 }  // namespace
 
 std::u16string TemporaryName(const std::u16string& name, std::uint32_t processId, std::uint32_t attempt) {
-    return name + u'.' + Decimal(processId) + u'-' + Decimal(attempt) + u".new";
+    std::u16string temporary = name;
+    temporary += u'.';
+    temporary += Decimal(processId);
+    temporary += u'-';
+    temporary += Decimal(attempt);
+    temporary += u".new";
+    return temporary;
 }
 
 Status VerifyFile(const UniqueFile& folder, const std::u16string& name, const unsigned char* data, std::size_t size) {

@@ -69,7 +69,7 @@ Result<std::u16string> FinalPathOf(HANDLE handle, Step step) {
     // "\\?\C:\..." and "\\?\UNC\server\share\..." in their plain forms.
     const std::u16string verbatim = u"\\\\?\\";
     if (path.compare(0, verbatim.size(), verbatim) == 0) path.erase(0, verbatim.size());
-    if (path.compare(0, 4, u"UNC\\") == 0) path.replace(0, 3, u"\\");
+    if (path.compare(0, 4, u"UNC\\") == 0) path.erase(0, 2), path[0] = u'\\';  // "\\server\\share"
     return path;
 }
 
@@ -102,7 +102,8 @@ Result<bool> NamedIn(HANDLE folder, HANDLE file, const std::u16string& name, Ste
     if (!fileName.ok()) return fileName.error();
     std::u16string expected = folderName.value();
     if (expected.empty() || expected.back() != u'\\') expected += u'\\';
-    return SameText(fileName.value(), expected + name);
+    expected += name;
+    return SameText(fileName.value(), expected);
 }
 
 // Whether the file opened as `name` in `folder` is that name's own file and

@@ -41,7 +41,8 @@ std::u16string UtcTimestamp() {
     for (const auto& part : parts) {
         const std::u16string digits = Decimal(part.value);
         if (digits.size() < part.digits) text.append(part.digits - digits.size(), u'0');
-        text += digits + part.after;
+        text += digits;
+        text += part.after;
     }
     return text;
 }

@@ -14,7 +14,11 @@ std::u16string SystemErrorText(std::uint32_t error) {
                                   sizeof buffer / sizeof buffer[0], nullptr);
     while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
         --length;
-    if (length == 0) return u"系统错误 " + Decimal(error);
+    if (length == 0) {
+        std::u16string text = u"系统错误 ";
+        text += Decimal(error);
+        return text;
+    }
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
 }
 

@@ -57,7 +57,9 @@ RootKey RootKeyFromName(const std::u16string& name) {
 
 RootKey SplitKeyPath(std::u16string& path) {
     if (IsMalformed(path)) {
-        platform::ShowMessage(u"Incorrect fmt:\r\n\r\n" + path, resources::kApplicationTitle,
+        std::u16string text = u"Incorrect fmt:\r\n\r\n";
+        text += path;
+        platform::ShowMessage(text, resources::kApplicationTitle,
                               platform::MessageIcon::None);
         return 0;
     }
