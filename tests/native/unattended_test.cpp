@@ -383,7 +383,8 @@ struct LogPathCase {
     bool elevated, localSystem;
     const char16_t* logFile;
     std::function<void()> arrange;
-    const char16_t* lineIn;  // where the line must be; nullptr: nowhere
+    const char16_t* lineIn;    // where the line must be; nullptr: nowhere
+    bool tokenUnknown = false;  // every question about the token fails
 };
 
 const char16_t kShareLog[] = u"\\\\srv\\logs\\pcs\\pc1.log";
@@ -403,6 +404,8 @@ const LogPathCase kLogPathCases[] = {
      nullptr},
     {"UserRelativeName", false, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
      kLog},
+    // Not knowing who runs it is not "a user": such a run trusts no link.
+    {"UnknownTokenRefusesALink", false, false, kLog, LogsLinkToSystem, nullptr, true},
 };
 
 class LogPathTest : public FakePlatformTest, public ::testing::WithParamInterface<LogPathCase> {};
@@ -413,8 +416,10 @@ TEST_P(LogPathTest, PrivilegedRunsWriteOnlyWhereNoLinkLed) {
     fake::SetElevated(c.elevated);
     if (c.localSystem) fake::SetUser(u"SYSTEM", true);
     c.arrange();
+    if (c.tokenUnknown) fake::FailElevationQuery(kDeviceError);
     app::GuardPrivilegedRun();
-    EXPECT_EQ(fake::RedirectionTrustEnforced(), c.elevated || c.localSystem);
+    EXPECT_EQ(fake::RedirectionTrustEnforced(), c.elevated || c.localSystem || c.tokenUnknown);
+    if (c.tokenUnknown) fake::FailElevationQuery(kDeviceError);
     app::Switches switches;
     switches.quiet = true;
     switches.logFile = c.logFile;
