@@ -86,8 +86,6 @@ std::uint32_t RunElevatedReplace(const std::u16string& dataFile, const std::u16s
     const platform::Result<bool> local = platform::IsOnLocalFixedDrive(folder);
     if (!local.ok()) return local.error().code();
     if (!local.value()) return kErrorInvalidParameter;
-    const platform::Result<std::u16string> reached = platform::FinalPath(folder);
-    if (!reached.ok() || !SamePath(reached.value(), folderPath)) return kErrorInvalidParameter;
     if (!folderIdentity.empty()) {
         const platform::Result<std::u16string> identity = platform::IdentityOf(folder);
         if (!identity.ok() || identity.value() != folderIdentity) return kErrorInvalidParameter;
