@@ -130,8 +130,9 @@ struct Fault {
 };
 
 
-// Each refused call ends the run in 更新失败. with the data file whole: a
-// program that ignored the failure and went on would say 成功.
+// Each refused call ends the run in 更新失败. (unless a row says otherwise)
+// with the data file whole: a program that ignored the failure and went on
+// would say 成功.
 const Fault kFaults[] = {
     {"DiskFullHalfwayThroughTheWrite", [] { fake::FailNext(FileOp::Write, kDiskFull, 1, 10000); }, kDiskFull},
     {"DiskFullBeforeTheFirstByte", [] { fake::FailNext(FileOp::Write, kDiskFull); }, kDiskFull},
@@ -155,6 +156,13 @@ const Fault kFaults[] = {
      [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }, platform::kErrorSharingViolation},
     {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }, platform::kErrorSharingViolation},
     {"RecordingTheVersionRefused", [] { fake::FailNextSetValue(); }, platform::kErrorAccessDenied},
+    // A folder whose drive, share or device is not there is nothing to update, not a failure.
+    {"NoSuchDrive", [] { fake::FailNext(FileOp::OpenFolder, 15); }, 0, Outcome::NoUpdateNeeded},
+    {"DriveNotReady", [] { fake::FailNext(FileOp::OpenFolder, 21); }, 0, Outcome::NoUpdateNeeded},
+    {"NoSuchNetworkPath", [] { fake::FailNext(FileOp::OpenFolder, 53); }, 0, Outcome::NoUpdateNeeded},
+    {"NetworkAnsweredNothing", [] { fake::FailNext(FileOp::OpenFolder, 58); }, 0, Outcome::NoUpdateNeeded},
+    {"ShareGoneWhileOpening", [] { fake::FailNext(FileOp::OpenFolder, 64); }, 0, Outcome::NoUpdateNeeded},
+    {"NoSuchShare", [] { fake::FailNext(FileOp::OpenFolder, 67); }, 0, Outcome::NoUpdateNeeded},
 };
 
 class InjectedFaultTest : public FaultMatrixTest, public ::testing::WithParamInterface<Fault> {};
