@@ -20,44 +20,54 @@ bool LooksLikeASwitch(const std::u16string& argument) {
 
 }  // namespace
 
+// Reads the argument at `at` (blanks before it skipped) into `argument` and
+// returns where the next one may begin; false when no argument is left.
+bool NextArgument(const std::u16string& line, std::size_t& at, std::u16string& argument) {
+    at = SkipBlanks(line, at);
+    if (at >= line.size()) return false;
+    argument.clear();
+    bool quoted = false;
+    for (; at < line.size() && (quoted || !IsBlank(line[at])); ++at) {
+        std::size_t backslashes = 0;
+        while (at < line.size() && line[at] == u'\\') ++backslashes, ++at;
+        if (at < line.size() && line[at] == u'"') {
+            argument.append(backslashes / 2, u'\\');
+            if (backslashes % 2 == 1) {
+                argument += u'"';
+            } else {
+                quoted = !quoted;
+            }
+        } else {
+            argument.append(backslashes, u'\\');
+            if (at >= line.size()) break;
+            if (!quoted && IsBlank(line[at])) break;
+            argument += line[at];
+        }
+    }
+    return true;
+}
+
 std::vector<std::u16string> SplitArguments(const std::u16string& line) {
     std::vector<std::u16string> arguments;
-    std::size_t at = ArgumentsAt(line);
-    while (at < line.size()) {
-        std::u16string argument;
-        bool quoted = false;
-        for (; at < line.size() && (quoted || !IsBlank(line[at])); ++at) {
-            std::size_t backslashes = 0;
-            while (at < line.size() && line[at] == u'\\') ++backslashes, ++at;
-            if (at < line.size() && line[at] == u'"') {
-                argument.append(backslashes / 2, u'\\');
-                if (backslashes % 2 == 1) {
-                    argument += u'"';
-                } else {
-                    quoted = !quoted;
-                }
-            } else {
-                argument.append(backslashes, u'\\');
-                if (at >= line.size()) break;
-                if (!quoted && IsBlank(line[at])) break;
-                argument += line[at];
-            }
-        }
-        arguments.push_back(argument);
-        at = SkipBlanks(line, at);
-    }
+    std::u16string argument;
+    for (std::size_t at = ArgumentsAt(line); NextArgument(line, at, argument);) arguments.push_back(argument);
     return arguments;
 }
 
 Switches ParseSwitches(const std::u16string& commandLine) {
     Switches switches;
-    const std::vector<std::u16string> arguments = SplitArguments(commandLine);
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (IsSwitch(arguments[i], u"quiet")) {
+    std::u16string argument;
+    std::size_t at = ArgumentsAt(commandLine);
+    while (NextArgument(commandLine, at, argument)) {
+        if (IsSwitch(argument, u"quiet")) {
             switches.quiet = true;
-        } else if (IsSwitch(arguments[i], u"log")) {
-            if (i + 1 < arguments.size() && !arguments[i + 1].empty() && !LooksLikeASwitch(arguments[i + 1])) {
-                switches.logFile = arguments[++i];
+        } else if (IsSwitch(argument, u"log")) {
+            // The file is the next argument, unless that is missing, empty
+            // or a switch, which is then read as one.
+            std::size_t next = at;
+            if (NextArgument(commandLine, next, argument) && !argument.empty() && !LooksLikeASwitch(argument)) {
+                switches.logFile = argument;
+                at = next;
             } else {
                 switches.invalid = true;
             }
