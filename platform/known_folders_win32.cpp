@@ -45,10 +45,10 @@ Result<std::u16string> FromShell(REFKNOWNFOLDERID id, Step step) {
     const auto freeMemory = FindSystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
     if (!freeMemory.call) return Error(step, freeMemory.error);
     PWSTR path = nullptr;
-    std::u16string text;
-    if (SUCCEEDED(getPath.call(id, 0, nullptr, &path)) && path) text = reinterpret_cast<const char16_t*>(path);
+    const bool named = SUCCEEDED(getPath.call(id, 0, nullptr, &path)) && path;
+    std::u16string text(named ? reinterpret_cast<const char16_t*>(path) : u"");
     freeMemory.call(path);  // allocated even when the call fails
-    return WithoutTrailingSeparator(text);
+    return WithoutTrailingSeparator(std::move(text));
 }
 
 // The folders of `sources` that the system names, from the environment when
