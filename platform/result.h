@@ -50,7 +50,8 @@ private:
 template <class T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : value_(std::move(value)), ok_(true) {}  // NOLINT: implicit by design
+    Result(T&& value) : value_(std::move(value)), ok_(true) {}      // NOLINT: implicit by design
+    Result(const T& value) : value_(value), ok_(true) {}            // NOLINT: implicit by design
     Result(Error error) : error_(error), ok_(false) {}        // NOLINT: implicit by design
 
     bool ok() const { return ok_; }
