@@ -60,7 +60,8 @@ platform::Status OpenLogFolder(const std::u16string& path, platform::UniqueFile&
 }  // namespace
 
 std::vector<char> Utf8(const std::u16string& text) {
-    std::vector<char> out;
+    std::vector<char> out(3 * text.size());  // a code unit makes at most three bytes, a pair four
+    std::size_t n = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
         if (c >= 0xD800 && c < 0xE000) {
@@ -71,15 +72,15 @@ std::vector<char> Utf8(const std::u16string& text) {
                 c = 0xFFFD;
         }
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            out[n++] = static_cast<char>(c);
             continue;
         }
         const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
         constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-        out.push_back(static_cast<char>(kLead[extra] | (c >> (6 * extra))));
-        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6)
-            out.push_back(static_cast<char>(0x80 | ((c >> shift) & 0x3F)));
+        out[n++] = static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6) out[n++] = static_cast<char>(0x80 | ((c >> shift) & 0x3F));
     }
+    out.erase(out.begin() + static_cast<std::ptrdiff_t>(n), out.end());
     return out;
 }
 

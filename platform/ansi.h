@@ -4,13 +4,15 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
 
-// Bytes of `text` in the ANSI code page, without a terminator. Characters the
-// code page cannot hold become the code page's default character ("?").
-std::vector<char> ToAnsi(const std::u16string& text);
+// `text` in the ANSI code page as a C string: its bytes, then one NUL.
+// Characters the code page cannot hold become the code page's default
+// character ("?").
+std::vector<char> ToAnsi(std::u16string_view text);
 
 // UTF-16 text of `size` ANSI bytes. NUL bytes become NUL characters; byte
 // sequences the code page does not define become the code page's default

@@ -4,12 +4,11 @@
 
 namespace platform {
 
-std::vector<char> ToAnsi(const std::u16string& text) {
-    if (text.empty()) return {};
+std::vector<char> ToAnsi(std::u16string_view text) {
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
     const int length = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::vector<char> bytes(needed > 0 ? needed : 0);
+    const int needed = text.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::vector<char> bytes(needed > 0 ? needed + 1 : 1);  // zeroed: the terminator is there
     if (needed > 0) WideCharToMultiByte(CP_ACP, 0, wide, length, bytes.data(), needed, nullptr, nullptr);
     return bytes;
 }

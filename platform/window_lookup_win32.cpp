@@ -7,9 +7,7 @@
 namespace platform {
 
 bool TopLevelWindowExists(const std::u16string& title) {
-    std::vector<char> ansi = ToAnsi(title);
-    ansi.push_back('\0');
-    return FindWindowA(nullptr, ansi.data()) != nullptr;
+    return FindWindowA(nullptr, ToAnsi(title).data()) != nullptr;
 }
 
 }  // namespace platform

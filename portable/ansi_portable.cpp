@@ -36,9 +36,11 @@ Out Convert(const char* to, const char* from, const char* in, std::size_t inSize
 
 }  // namespace
 
-std::vector<char> ToAnsi(const std::u16string& text) {
-    return Convert<std::vector<char>>("GBK", "UTF-16LE", reinterpret_cast<const char*>(text.data()),
-                                      text.size() * sizeof(char16_t), sizeof(char16_t), '?');
+std::vector<char> ToAnsi(std::u16string_view text) {
+    std::vector<char> bytes = Convert<std::vector<char>>("GBK", "UTF-16LE", reinterpret_cast<const char*>(text.data()),
+                                                         text.size() * sizeof(char16_t), sizeof(char16_t), '?');
+    bytes.push_back('\0');
+    return bytes;
 }
 
 std::u16string FromAnsi(const char* bytes, std::size_t size) {

@@ -24,12 +24,6 @@ constexpr RootName kRoots[] = {
     {u"HKEY_DYN_DATA", 0x80000006u},
 };
 
-std::vector<char> AnsiName(const std::u16string& text) {
-    std::vector<char> ansi = platform::ToAnsi(text);
-    ansi.push_back('\0');
-    return ansi;
-}
-
 bool IsMalformed(const std::u16string& path) { return path.compare(0, 5, u"HKEY_") != 0 || path.back() == u'\\'; }
 
 // Trims spaces from both ends and drops the stored terminator (the last
@@ -74,39 +68,39 @@ RootKey SplitKeyPath(std::u16string& path) {
     return root;
 }
 
-platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, const std::u16string& valueName) {
-    std::u16string subKey = keyPath;
+platform::Result<std::u16string> ReadStringValue(std::u16string_view keyPath, std::u16string_view valueName) {
+    std::u16string subKey(keyPath);
     const RootKey root = SplitKeyPath(subKey);
     if (root == 0) return std::u16string();
 
     UniqueKey key;
-    if (OpenKey(root, AnsiName(subKey).data(), kKeyRead, key) != kSuccess) return std::u16string(kReadFailed);
+    if (OpenKey(root, platform::ToAnsi(subKey).data(), kKeyRead, key) != kSuccess) return std::u16string(kReadFailed);
 
     unsigned char buffer[kReadBufferSize];
     for (unsigned char& byte : buffer) byte = ' ';
     std::uint32_t type = kTypeString;
     std::uint32_t size = kReadBufferSize;
-    const long queried = QueryValue(key, AnsiName(valueName).data(), &type, buffer, &size);
+    const long queried = QueryValue(key, platform::ToAnsi(valueName).data(), &type, buffer, &size);
     key.reset();
     if (queried != kSuccess) return std::u16string(kReadFailed);
 
     return DecodeBuffer(platform::FromAnsi(reinterpret_cast<const char*>(buffer), kReadBufferSize));
 }
 
-platform::Status WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
-                                  const std::u16string& text) {
+platform::Status WriteStringValue(std::u16string_view keyPath, std::u16string_view valueName,
+                                  std::u16string_view text) {
     constexpr platform::Step step = kStepWriteRegistry;
-    std::u16string subKey = keyPath;
+    std::u16string subKey(keyPath);
     const RootKey root = SplitKeyPath(subKey);
     if (root == 0) return platform::Error(step, platform::kErrorFileNotFound);
 
     UniqueKey key;
-    if (const long opened = OpenKey(root, AnsiName(subKey).data(), kKeyWrite, key); opened != kSuccess)
+    if (const long opened = OpenKey(root, platform::ToAnsi(subKey).data(), kKeyWrite, key); opened != kSuccess)
         return platform::Error(step, static_cast<std::uint32_t>(opened));
 
-    const std::vector<char> data = AnsiName(text);  // the bytes and one NUL terminator
+    const std::vector<char> data = platform::ToAnsi(text);  // the bytes and one NUL terminator
     const long set =
-        SetValue(key, AnsiName(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
+        SetValue(key, platform::ToAnsi(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
                  static_cast<std::uint32_t>(data.size()));
     if (set != kSuccess) return platform::Error(step, static_cast<std::uint32_t>(set));
     return platform::Ok();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/result.h"
 #include "registry/registry_api.h"
@@ -28,13 +29,13 @@ RootKey SplitKeyPath(std::u16string& path);
 // cannot be read or holds more than 254 bytes; "" when the path names no root.
 // Raises ERROR_INVALID_DATA when the value's bytes are nothing but spaces (an
 // empty value without a terminator). The value's type is not examined.
-platform::Result<std::u16string> ReadStringValue(const std::u16string& keyPath, const std::u16string& valueName);
+platform::Result<std::u16string> ReadStringValue(std::u16string_view keyPath, std::u16string_view valueName);
 
 // Stores `text` as a REG_SZ value under an existing key (never creates one).
 // On failure nothing is changed and the error is the registry's code
 // (ERROR_FILE_NOT_FOUND for a path that names no root).
-platform::Status WriteStringValue(const std::u16string& keyPath, const std::u16string& valueName,
-                                  const std::u16string& text);
+platform::Status WriteStringValue(std::u16string_view keyPath, std::u16string_view valueName,
+                                  std::u16string_view text);
 
 // The value of text the module reads on failure.
 extern const char16_t kReadFailed[];

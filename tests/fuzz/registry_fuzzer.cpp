@@ -157,8 +157,7 @@ void CheckWriteThenRead(Input& input) {
     fake::CreateKey(kCurrentUser, kSubKey);
     Check(registry::WriteStringValue(kKeyPath, kValueName16, text).ok(), "a write under an existing key is stored");
     const std::vector<char> ansi = platform::ToAnsi(text);
-    fake::Bytes expectedBytes(ansi.begin(), ansi.end());
-    expectedBytes.push_back(0);
+    const fake::Bytes expectedBytes(ansi.begin(), ansi.end());
     const std::optional<fake::StoredValue> stored = fake::GetValue(kCurrentUser, kSubKey, kValueName);
     Check(stored && stored->type == registry::kTypeString && stored->bytes == expectedBytes,
           "a text is stored as REG_SZ: its ANSI bytes and one NUL");
