@@ -21,17 +21,28 @@ void AppendValue(std::u16string& line, std::u16string_view value) {
     for (const char16_t c : value) line += c < 0x20 || c == 0x7F ? u' ' : c;
 }
 
-// Appends "\t<key>=<value>".
-void Field(std::u16string& line, const char16_t* key, std::u16string_view value) {
+// Appends "\t<key>=".
+void Key(std::u16string& line, const char16_t* key) {
     line += u'\t';
     line += key;
     line += u'=';
+}
+
+// Appends "\t<key>=<value>".
+void Field(std::u16string& line, const char16_t* key, std::u16string_view value) {
+    Key(line, key);
     AppendValue(line, value);
 }
 
+// Appends "\t<key>=<number>".
+void NumberField(std::u16string& line, const char16_t* key, std::uint32_t number) {
+    Key(line, key);
+    platform::AppendDecimal(line, number);
+}
+
 // A registry value as read, nothing where the registry could not give it.
-std::u16string Given(const std::u16string& value) {
-    return value == registry::kReadFailed ? std::u16string() : value;
+std::u16string_view Given(const std::u16string& value) {
+    return value == registry::kReadFailed ? std::u16string_view() : value;
 }
 
 // The log's folder for a privileged run (AppendRunLog says how).
@@ -107,7 +118,6 @@ const char16_t* StepName(platform::Step step) {
 }
 
 std::u16string RunLogLine(const UpdateReport& report, const std::u16string& versionAfter) {
-    using platform::Decimal;
     const platform::Result<std::u16string> version = resources::LoadStringResource(IDS_DATA_VERSION);
     std::u16string line;
     AppendValue(line, platform::UtcTimestamp());
@@ -115,17 +125,20 @@ std::u16string RunLogLine(const UpdateReport& report, const std::u16string& vers
     AppendValue(line, version.ok() ? std::u16string_view(version.value()) : u"?");
     Field(line, u"user", platform::UserName());
     Field(line, u"outcome", RowOf(report.outcome).logWord);
-    Field(line, u"exit", Decimal(ExitCodeOf(report)));
+    NumberField(line, u"exit", ExitCodeOf(report));
     const platform::Error* failure = report.failure ? &*report.failure : nullptr;
     Field(line, u"step", failure ? StepName(failure->step()) : u"-");
-    Field(line, u"error", Decimal(failure ? failure->code() : 0));
+    NumberField(line, u"error", failure ? failure->code() : 0);
     Field(line, u"error-text", failure ? platform::SystemErrorText(failure->code()) : std::u16string());
     Field(line, u"file", report.dataFile);
-    Field(line, u"VerTOL", Given(report.recordedVersion.value_or(versionAfter)));
+    Field(line, kVersionValue, Given(report.recordedVersion ? *report.recordedVersion : versionAfter));
     line += u"->";
     AppendValue(line, Given(versionAfter));
     Field(line, u"tolvar-window", report.targetWindowOpen ? u"open" : u"closed");
-    Field(line, u"elevated-copy", report.elevatedCopyExitCode ? Decimal(*report.elevatedCopyExitCode) : u"-");
+    if (report.elevatedCopyExitCode)
+        NumberField(line, u"elevated-copy", *report.elevatedCopyExitCode);
+    else
+        Field(line, u"elevated-copy", u"-");
     const platform::Result<bool> localSystem = platform::RunningAsLocalSystem(kStepElevate);
     if (localSystem.ok() && localSystem.value())
         Field(line, u"note",

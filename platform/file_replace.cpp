@@ -66,9 +66,9 @@ Status CheckBytes(const UniqueFile& file, const unsigned char* data, std::size_t
 std::u16string TemporaryName(const std::u16string& name, std::uint32_t processId, std::uint32_t attempt) {
     std::u16string temporary = name;
     temporary += u'.';
-    temporary += Decimal(processId);
+    AppendDecimal(temporary, processId);
     temporary += u'-';
-    temporary += Decimal(attempt);
+    AppendDecimal(temporary, attempt);
     temporary += u".new";
     return temporary;
 }

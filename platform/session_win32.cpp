@@ -39,9 +39,7 @@ std::u16string UtcTimestamp() {
                  {now.wHour, 2, u':'}, {now.wMinute, 2, u':'}, {now.wSecond, 2, u'Z'}};
     std::u16string text;
     for (const auto& part : parts) {
-        const std::u16string digits = Decimal(part.value);
-        if (digits.size() < part.digits) text.append(part.digits - digits.size(), u'0');
-        text += digits;
+        AppendDecimal(text, part.value, part.digits);
         text += part.after;
     }
     return text;

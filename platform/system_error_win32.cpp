@@ -16,7 +16,7 @@ std::u16string SystemErrorText(std::uint32_t error) {
         --length;
     if (length == 0) {
         std::u16string text = u"系统错误 ";
-        text += Decimal(error);
+        AppendDecimal(text, error);
         return text;
     }
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);

@@ -10,7 +10,7 @@
 namespace resources {
 
 // The type name of the payload resource (IDR_PAYLOAD), as the resource script gives it.
-constexpr char16_t kPayloadType[] = u"CUSTOM";
+inline constexpr char16_t kPayloadType[] = u"CUSTOM";
 
 // Writes the bytes of resource `id` of type `typeName` to `path`, replacing the
 // file there or creating it, durably (platform/file_replace.h): the file at
