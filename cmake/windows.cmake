@@ -41,8 +41,16 @@ endif()
 # -fno-inline-functions-called-once: a function called from one place is no
 # longer inlined there whatever its size; inlining the large ones grew their
 # callers' frames and their spills more than it saved the call.
+# -fno-optimize-sibling-calls, -fno-caller-saves, -fno-expensive-optimizations:
+# a call in tail position stays a call instead of a jump after the caller's
+# frame is torn down in place; a value live across a call stays in a
+# register the callee preserves (or on the stack) instead of being saved and
+# restored around the call; and the costlier CSE passes are left out. Each
+# gains speed on hot loops, which this program has none of; together they
+# shorten its code by about 240 bytes.
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Oz -ffunction-sections -fno-data-sections
-    -fno-declone-ctor-dtor -fno-inline-functions-called-once)
+    -fno-declone-ctor-dtor -fno-inline-functions-called-once
+    -fno-optimize-sibling-calls -fno-caller-saves -fno-expensive-optimizations)
 # On 32-bit Windows the unwind tables serve only libgcc's unwinder, that is
 # C++ exceptions, which the product never throws (structured exceptions walk
 # a chain on the stack instead), so they are left out. 64-bit Windows unwinds
