@@ -52,6 +52,7 @@ const LineCase kLines[] = {
      kData},
     {"QuotedProgramNameWithASpace",
      u"\"C:\\Users\\A B\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Tolvar\\unit.xml\"", 0u, kPlain},
+    {"QuoteNeverClosed", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml", 0u, kPlain},
     {"TabsAreBlanks", u"UpDate.exe\t/replace-data-file\t\"C:\\Tolvar\\unit.xml\"\t", 0u, kPlain},
     {"OneLetterFolder", u"UpDate.exe /replace-data-file C:\\T\\unit.xml", 0u, u"C:\\T\\unit.xml"},
     {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, kPlain},
