@@ -275,6 +275,14 @@ TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
     ExpectFolderHoldsOnly(names);
+
+    // With the last name taken too, the save gives up and says why.
+    names.push_back(platform::TemporaryName(u"unit.xml", fake::ProcessId(), 1000));
+    fake::PutFile(u"C:\\App\\" + names.back(), kOld);
+    const platform::Status full = SaveIntoFolder();
+    ASSERT_FALSE(full.ok());
+    EXPECT_EQ(full.error(), platform::Error(platform::Step::CreateTemporary, platform::kErrorAlreadyExists));
+    ExpectFolderHoldsOnly(names);
 }
 
 }  // namespace
