@@ -124,7 +124,7 @@ TEST_F(FakePlatformTest, WriteStoresAnsiTextWithOneTerminator) {
     EXPECT_TRUE(WriteStringValue(kKey, u"Name", u"中文"));
     const auto version = fake::GetValue(kCurrentUser, "Software\\Qd", "VerTOL");
     ASSERT_TRUE(version);
-    EXPECT_EQ(version->type, registry::kTypeString);
+    EXPECT_EQ(version->type, 1u);  // REG_SZ
     EXPECT_EQ(version->bytes, BytesOf(std::string("7.0.8\0", 6)));
     EXPECT_EQ(fake::GetValue(kCurrentUser, "Software\\Qd", "Name")->bytes,
               BytesOf(std::string("\xD6\xD0\xCE\xC4\0", 5)));
