@@ -413,6 +413,10 @@ const LogPathCase kLogPathCases[] = {
      nullptr, platform::kErrorInvalidName},
     {"UserRelativeName", false, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
      kLog, 0},
+    // A second name of a file elsewhere: appending would write into that file.
+    {"ElevatedHardLinkedLog", true, false, kLog,
+     [] { fake::AddFolder(u"C:\\Logs"), fake::PutFile(kSystemLog, {}), fake::AddHardLink(kLog, kSystemLog); }, nullptr,
+     platform::kErrorTooManyLinks},
     // Not knowing who runs it is not "a user": such a run trusts no link.
     {"UnknownTokenRefusesALink", false, false, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered, true},
 };
