@@ -221,6 +221,12 @@ TEST_F(SaveResourceToFileTest, ARenameReportedFailedIsJudgedByWhereTheFileIs) {
              fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kTarget); });
          },
          platform::Error(platform::Step::Verify, platform::kErrorInstallFailure), false, false},
+        {"took effect, then could not be read back",
+         [] {
+             fake::FailNext(FileOp::RenameReportedFailed, kDeviceError);
+             fake::FailNext(FileOp::ReadBack, kCleanUpError);
+         },
+         platform::Error(platform::Step::Verify, kCleanUpError), true, false},
         {"did not take effect", [] { fake::FailNext(FileOp::Rename, kDeviceError); }, kRenameFailed, false, false},
         {"did not take effect, clean-up refused",
          [] {

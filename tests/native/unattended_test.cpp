@@ -400,6 +400,9 @@ const LogPathCase kLogPathCases[] = {
     {"ElevatedRefusesALink", true, false, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered},
     {"LocalSystemRefusesALink", false, true, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered},
     {"ElevatedPlainFolder", true, false, kLog, [] { fake::AddFolder(u"C:\\Logs"); }, kLog, 0},
+    {"ElevatedOnDriveA", true, false, u"A:\\Logs\\update.log", [] { fake::AddFolder(u"A:\\Logs"); }, u"A:\\Logs\\update.log", 0},
+    {"ElevatedOnDriveAInLowerCase", true, false, u"a:\\Logs\\update.log", [] { fake::AddFolder(u"A:\\Logs"); },
+     u"A:\\Logs\\update.log", 0},
     {"ElevatedOnAShare", true, false, kShareLog, [] { fake::AddFolder(u"\\\\srv\\logs\\pcs"); }, kShareLog, 0},
     // A share whose folder the client was led back to a local one from.
     {"ElevatedShareLeadingToALocalFolder", true, false, kShareLog,
