@@ -200,6 +200,7 @@ TEST(PathTextTest, FolderOfKeepsARootWhole) {
         {u"\\\\server\\share\\unit.xml", u"\\\\server\\share\\"},
         {u"\\\\server\\share\\Tolvar\\unit.xml", u"\\\\server\\share\\Tolvar"},
         {u"\\\\server\\\\unit.xml", u"\\\\server\\"},  // no share name: no root
+        {u"\\\\server\\\\x\\unit.xml", u"\\\\server\\\\x"},  // nor an empty one before a name
     };
     for (const auto& c : kCases) EXPECT_EQ(platform::FolderOf(c.path), c.folder) << ::testing::PrintToString(std::u16string(c.path));
     EXPECT_TRUE(platform::SamePathText(u"C:/Tolvar", 0, 9, u"c:\\TOLVAR"));
