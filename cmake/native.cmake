@@ -15,6 +15,9 @@ if(UPDATE_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 add_compile_options(-Wall -Wextra -Werror)
+# libstdc++ checks every index: a string read past its terminator, or a
+# vector past its end, stops the tests at once, sanitized or not.
+add_compile_definitions(_GLIBCXX_ASSERTIONS)
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti)
 function(update_product_code target)
   target_compile_options(${target} PRIVATE ${UPDATE_PRODUCT_FLAGS})

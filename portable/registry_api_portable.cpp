@@ -12,6 +12,12 @@
 
 namespace {
 
+// advapi32's own numbers, not the module's names for them, so that a wrong
+// name in registry_api.h shows here as it would on Windows.
+constexpr long kNoError = 0;                  // ERROR_SUCCESS
+constexpr std::uint32_t kQueryValue = 0x1;    // KEY_QUERY_VALUE, what RegQueryValueExA needs
+constexpr std::uint32_t kSetValue = 0x2;      // KEY_SET_VALUE, what RegSetValueExA needs
+constexpr std::uint32_t kStringType = 1;      // REG_SZ
 constexpr long kFileNotFound = 2;
 constexpr long kAccessDenied = 5;
 constexpr long kInvalidHandle = 6;
@@ -85,7 +91,7 @@ void PutValue(std::uint32_t root, const std::string& path, const std::string& na
 void PutString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text) {
     Bytes bytes(text.begin(), text.end());
     bytes.push_back(0);
-    PutValue(root, path, name, registry::kTypeString, bytes);
+    PutValue(root, path, name, kStringType, bytes);
 }
 
 std::optional<StoredValue> GetValue(std::uint32_t root, const std::string& path, const std::string& name) {
@@ -116,13 +122,13 @@ long OpenKey(RootKey root, const char* subKey, std::uint32_t access, UniqueKey& 
     const std::uintptr_t handle = R().nextHandle++;
     R().open[handle] = OpenKeyRecord{KeyName(root, path), access};
     key.reset(reinterpret_cast<void*>(handle));
-    return kSuccess;
+    return kNoError;
 }
 
 long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
     OpenKeyRecord* record = Record(key);
     if (!record) return kInvalidHandle;
-    if ((record->access & kKeyRead) != kKeyRead) return kAccessDenied;
+    if ((record->access & kQueryValue) == 0) return kAccessDenied;
     const Key& stored = R().keys[record->path];
     auto found = stored.values.find(Lower(name));
     if (found == stored.values.end()) return kFileNotFound;
@@ -133,7 +139,7 @@ long QueryValue(const UniqueKey& key, const char* name, std::uint32_t* type, uns
     *size = needed;
     if (needed > room) return kMoreData;
     std::copy(value.bytes.begin(), value.bytes.end(), data);
-    return kSuccess;
+    return kNoError;
 }
 
 long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const unsigned char* data,
@@ -141,10 +147,10 @@ long SetValue(const UniqueKey& key, const char* name, std::uint32_t type, const 
     OpenKeyRecord* record = Record(key);
     if (!record) return kInvalidHandle;
     if (std::function<void()> action = std::exchange(R().beforeNextSet, nullptr)) action();
-    if ((record->access & kKeyWrite) != kKeyWrite || std::exchange(R().failNextSet, false) || fake::ProcessKilled())
+    if ((record->access & kSetValue) == 0 || std::exchange(R().failNextSet, false) || fake::ProcessKilled())
         return kAccessDenied;
     R().keys[record->path].values[Lower(name)] = fake::StoredValue{type, fake::Bytes(data, data + size)};
-    return kSuccess;
+    return kNoError;
 }
 
 }  // namespace registry

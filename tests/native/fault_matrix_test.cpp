@@ -312,6 +312,18 @@ const ProgramFilesCase kProgramFilesCases[] = {
          fake::SetElevatedCopy([](const std::u16string&) { return 0u; });
      },
      Outcome::Failed, 1, std::nullopt},
+    // The copy installs, but the run cannot open the file to check it: no
+    // success is claimed for a file nobody read back.
+    {"CopyInstallsButTheFileCannotBeReadBack",
+     [] {
+         Grant();
+         fake::SetElevatedCopy([](const std::u16string& commandLine) {
+             const std::uint32_t code = CopyAsStarted(commandLine);
+             fake::FailNext(FileOp::ReadBack, kDeviceError);
+             return code;
+         });
+     },
+     Outcome::Failed, 1, std::nullopt, "C:\\Program Files (x86)\\Tolvar", kProtected, {"\tstep=verify\t", "\televated-copy=0"}},
     {"CopyRefusedTheSameWay",
      [] {
          Grant();

@@ -2,6 +2,7 @@
 // the VirtualStore keeps a legacy program's copy.
 #include "app/elevated_replace.h"
 #include "app/virtual_store.h"
+#include "platform/path_text.h"
 #include "platform/system_error.h"
 #include "resources/resource_access.h"
 
@@ -52,6 +53,7 @@ const LineCase kLines[] = {
      kData},
     {"QuotedProgramNameWithASpace",
      u"\"C:\\Users\\A B\\Downloads\\UpDate.exe\" /replace-data-file \"C:\\Tolvar\\unit.xml\"", 0u, kPlain},
+    {"QuoteNeverClosed", u"UpDate.exe /replace-data-file \"C:\\Tolvar\\unit.xml", 0u, kPlain},
     {"TabsAreBlanks", u"UpDate.exe\t/replace-data-file\t\"C:\\Tolvar\\unit.xml\"\t", 0u, kPlain},
     {"OneLetterFolder", u"UpDate.exe /replace-data-file C:\\T\\unit.xml", 0u, u"C:\\T\\unit.xml"},
     {"UnquotedPathAndProgram", u"UpDate.exe  /replace-data-file C:\\Tolvar\\unit.xml ", 0u, kPlain},
@@ -183,5 +185,26 @@ TEST_P(VirtualStoreTest, NamesTheCopyOnlyBelowAVirtualisedFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, VirtualStoreTest, ::testing::ValuesIn(kStoreCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The folder a path lies in keeps its separator where it is a root: without
+// it, "C:" names a drive's current folder and "\\server\share" cannot be
+// opened as a folder. Separators match only separators.
+TEST(PathTextTest, FolderOfKeepsARootWhole) {
+    const struct {
+        const char16_t* path;
+        const char16_t* folder;
+    } kCases[] = {
+        {u"C:\\Tolvar\\unit.xml", u"C:\\Tolvar"},
+        {u"C:\\unit.xml", u"C:\\"},
+        {u"unit.xml", u"."},
+        {u"\\\\server\\share\\unit.xml", u"\\\\server\\share\\"},
+        {u"\\\\server\\share\\Tolvar\\unit.xml", u"\\\\server\\share\\Tolvar"},
+        {u"\\\\server\\\\unit.xml", u"\\\\server\\"},  // no share name: no root
+        {u"\\\\server\\\\x\\unit.xml", u"\\\\server\\\\x"},  // nor an empty one before a name
+    };
+    for (const auto& c : kCases) EXPECT_EQ(platform::FolderOf(c.path), c.folder) << ::testing::PrintToString(std::u16string(c.path));
+    EXPECT_TRUE(platform::SamePathText(u"C:/Tolvar", 0, 9, u"c:\\TOLVAR"));
+    EXPECT_FALSE(platform::SamePathText(u"C:\\Tolvar", 0, 9, u"C:xTolvar"));
+}
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "registry/RegEditor.h"
+#include "platform/system_error.h"
 
 #include "test_support.h"
 #include "tests/matrix/expect_read.h"
@@ -70,7 +71,8 @@ TEST_P(RootNameTest, ReachesTheRootItNamesAndNoOther) {
 
     const std::string seen = std::to_string(c.root.value_or(0));
     EXPECT_EQ(ReadStringValue(path, u"Root").value(), c.root ? std::u16string(seen.begin(), seen.end()) : u"");
-    EXPECT_EQ(WriteStringValue(path, u"Mark", u"here").ok(), c.root.has_value());
+    const platform::Status written = WriteStringValue(path, u"Mark", u"here");
+    EXPECT_EQ(written.ok() ? 0u : written.error().code(), c.root ? 0u : platform::kErrorFileNotFound);
     for (const registry::RootKey root : kRoots)
         EXPECT_EQ(fake::GetValue(root, "Software\\Qd", "Mark").has_value(), c.root == root) << std::hex << root;
     EXPECT_TRUE(fake::Messages().empty());
@@ -122,7 +124,7 @@ TEST_F(FakePlatformTest, WriteStoresAnsiTextWithOneTerminator) {
     EXPECT_TRUE(WriteStringValue(kKey, u"Name", u"中文"));
     const auto version = fake::GetValue(kCurrentUser, "Software\\Qd", "VerTOL");
     ASSERT_TRUE(version);
-    EXPECT_EQ(version->type, registry::kTypeString);
+    EXPECT_EQ(version->type, 1u);  // REG_SZ
     EXPECT_EQ(version->bytes, BytesOf(std::string("7.0.8\0", 6)));
     EXPECT_EQ(fake::GetValue(kCurrentUser, "Software\\Qd", "Name")->bytes,
               BytesOf(std::string("\xD6\xD0\xCE\xC4\0", 5)));

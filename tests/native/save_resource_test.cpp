@@ -221,6 +221,12 @@ TEST_F(SaveResourceToFileTest, ARenameReportedFailedIsJudgedByWhereTheFileIs) {
              fake::BeforeNext(FileOp::ReadBack, [] { fake::ChangeBytes(kTarget); });
          },
          platform::Error(platform::Step::Verify, platform::kErrorInstallFailure), false, false},
+        {"took effect, then could not be read back",
+         [] {
+             fake::FailNext(FileOp::RenameReportedFailed, kDeviceError);
+             fake::FailNext(FileOp::ReadBack, kCleanUpError);
+         },
+         platform::Error(platform::Step::Verify, kCleanUpError), true, false},
         {"did not take effect", [] { fake::FailNext(FileOp::Rename, kDeviceError); }, kRenameFailed, false, false},
         {"did not take effect, clean-up refused",
          [] {
@@ -274,6 +280,14 @@ TEST_F(SaveResourceToFileTest, PassesOverTemporaryFilesLeftByAKilledRun) {
     EXPECT_EQ(names[1], u"unit.xml." + std::u16string(pid.begin(), pid.end()) + u"-1.new") << "the name documented";
     EXPECT_TRUE(SaveResourceToFile(101, u"CUSTOM", kTarget));
     EXPECT_EQ(fake::FileBytes(kTarget), matrix::Payload());
+    ExpectFolderHoldsOnly(names);
+
+    // With the last name taken too, the save gives up and says why.
+    names.push_back(platform::TemporaryName(u"unit.xml", fake::ProcessId(), 1000));
+    fake::PutFile(u"C:\\App\\" + names.back(), kOld);
+    const platform::Status full = SaveIntoFolder();
+    ASSERT_FALSE(full.ok());
+    EXPECT_EQ(full.error(), platform::Error(platform::Step::CreateTemporary, platform::kErrorAlreadyExists));
     ExpectFolderHoldsOnly(names);
 }
 

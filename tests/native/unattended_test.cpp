@@ -40,6 +40,8 @@ const SwitchCase kSwitchCases[] = {
     {"LogThenQuiet", u"UpDate.exe /Log \"C:\\My Logs\\u.log\" /quiet", true, u"C:\\My Logs\\u.log", false},
     {"QuietThenLog", u"UpDate.exe\t-quiet\t-log\tC:\\u.log", true, u"C:\\u.log", false},
     {"EscapedQuote", u"UpDate.exe /log \"C:\\a\\\\\" /quiet", true, u"C:\\a\\", false},
+    {"OddBackslashesBeforeAQuote", u"UpDate.exe /log a\\\"b /quiet", true, u"a\"b", false},
+    {"BackslashEndsTheLine", u"UpDate.exe /quiet /log C:\\Logs\\", true, u"C:\\Logs\\", false},
     {"LogWithoutAFile", u"UpDate.exe /quiet /log", true, u"", true},
     {"LogFollowedByASwitch", u"UpDate.exe /log /quiet", true, u"", true},
     {"LogFollowedByADashSwitch", u"UpDate.exe /quiet /log -x.log", true, u"", true},
@@ -50,6 +52,7 @@ const SwitchCase kSwitchCases[] = {
     {"FirstLetterWrong", u"UpDate.exe /xuiet", false, u"", true},
     {"StrayArgument", u"UpDate.exe /quiet now", true, u"", true},
     {"EmptyProgramName", u" /quiet", true, u"", false},  // the name ends at the first blank, even the first character
+    {"EmptyQuotedProgramName", u"\"\" /quiet", true, u"", false},
     {"QuotedProgramWithTheSwitchInsideItsName", u"\"C:\\x /quiet\\UpDate.exe\"", false, u"", false},
 };
 
@@ -384,6 +387,7 @@ struct LogPathCase {
     const char16_t* logFile;
     std::function<void()> arrange;
     const char16_t* lineIn;    // where the line must be; nullptr: nowhere
+    std::uint32_t refusal;     // AppendRunLog's code when it writes nowhere
     bool tokenUnknown = false;  // every question about the token fails
 };
 
@@ -392,20 +396,32 @@ const char16_t kSystemLog[] = u"C:\\Windows\\System32\\update.log";
 void LogsLinkToSystem() { fake::AddFolder(u"C:\\Windows\\System32"), fake::AddLink(u"C:\\Logs", u"C:\\Windows\\System32"); }
 
 const LogPathCase kLogPathCases[] = {
-    {"UserFollowsALink", false, false, kLog, LogsLinkToSystem, kSystemLog},
-    {"ElevatedRefusesALink", true, false, kLog, LogsLinkToSystem, nullptr},
-    {"LocalSystemRefusesALink", false, true, kLog, LogsLinkToSystem, nullptr},
-    {"ElevatedPlainFolder", true, false, kLog, [] { fake::AddFolder(u"C:\\Logs"); }, kLog},
-    {"ElevatedOnAShare", true, false, kShareLog, [] { fake::AddFolder(u"\\\\srv\\logs\\pcs"); }, kShareLog},
+    {"UserFollowsALink", false, false, kLog, LogsLinkToSystem, kSystemLog, 0},
+    {"ElevatedRefusesALink", true, false, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered},
+    {"LocalSystemRefusesALink", false, true, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered},
+    {"ElevatedPlainFolder", true, false, kLog, [] { fake::AddFolder(u"C:\\Logs"); }, kLog, 0},
+    {"ElevatedOnDriveA", true, false, u"A:\\Logs\\update.log", [] { fake::AddFolder(u"A:\\Logs"); }, u"A:\\Logs\\update.log", 0},
+    {"ElevatedOnDriveAInLowerCase", true, false, u"a:\\Logs\\update.log", [] { fake::AddFolder(u"A:\\Logs"); },
+     u"A:\\Logs\\update.log", 0},
+    {"ElevatedOnAShare", true, false, kShareLog, [] { fake::AddFolder(u"\\\\srv\\logs\\pcs"); }, kShareLog, 0},
     // A share whose folder the client was led back to a local one from.
     {"ElevatedShareLeadingToALocalFolder", true, false, kShareLog,
-     [] { fake::AddFolder(u"\\\\srv\\logs"), fake::AddLink(u"\\\\srv\\logs\\pcs", u"C:\\Windows\\System32"); }, nullptr},
+     [] {
+         fake::AddFolder(u"\\\\srv\\logs"), fake::AddFolder(u"C:\\Windows\\System32");
+         fake::AddLink(u"\\\\srv\\logs\\pcs", u"C:\\Windows\\System32");
+     },
+     nullptr,
+     platform::kErrorReparsePointEncountered},
     {"ElevatedRelativeName", true, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
-     nullptr},
+     nullptr, platform::kErrorInvalidName},
     {"UserRelativeName", false, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
-     kLog},
+     kLog, 0},
+    // A second name of a file elsewhere: appending would write into that file.
+    {"ElevatedHardLinkedLog", true, false, kLog,
+     [] { fake::AddFolder(u"C:\\Logs"), fake::PutFile(kSystemLog, {}), fake::AddHardLink(kLog, kSystemLog); }, nullptr,
+     platform::kErrorTooManyLinks},
     // Not knowing who runs it is not "a user": such a run trusts no link.
-    {"UnknownTokenRefusesALink", false, false, kLog, LogsLinkToSystem, nullptr, true},
+    {"UnknownTokenRefusesALink", false, false, kLog, LogsLinkToSystem, nullptr, platform::kErrorReparsePointEncountered, true},
 };
 
 class LogPathTest : public FakePlatformTest, public ::testing::WithParamInterface<LogPathCase> {};
@@ -439,6 +455,10 @@ TEST_P(LogPathTest, PrivilegedRunsWriteOnlyWhereNoLinkLed) {
     if (!c.lineIn || std::u16string(c.lineIn) != kSystemLog) {
         EXPECT_EQ(lines(kSystemLog), 0u);
     }
+    // The run does not stop for its log, but the refusal keeps its cause.
+    if (c.tokenUnknown) fake::FailElevationQuery(kDeviceError);
+    const platform::Status again = app::AppendRunLog(c.logFile, app::UpdateReport{});
+    EXPECT_EQ(again.ok() ? 0u : again.error().code(), c.refusal);
 }
 
 INSTANTIATE_TEST_SUITE_P(Logs, LogPathTest, ::testing::ValuesIn(kLogPathCases),
@@ -453,6 +473,7 @@ TEST(LogTextTest, IsUtf8AtEveryLength) {
     } kCases[] = {
         {u"\u007F\u0080", "\x7F\xC2\x80"},
         {u"\u07FF\u0800", "\xDF\xBF\xE0\xA0\x80"},
+        {u"\uD7FF\uE000", "\xED\x9F\xBF\xEE\x80\x80"},  // either side of the surrogates
         {u"\uFFFF", "\xEF\xBF\xBF"},
         {u"a\U0001D11E", "a\xF0\x9D\x84\x9E"},   // a surrogate pair: one character
         {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
