@@ -89,7 +89,8 @@ std::vector<char> Utf8(const std::u16string& text) {
         const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
         constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
         out[n++] = static_cast<char>(kLead[extra] | (c >> (6 * extra)));
-        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6) out[n++] = static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6)
+            out[n++] = static_cast<char>(0x80 | ((c >> shift) & 0x3F));
     }
     out.erase(out.begin() + static_cast<std::ptrdiff_t>(n), out.end());
     return out;

@@ -50,9 +50,9 @@ private:
 template <class T>
 class [[nodiscard]] Result {
 public:
-    Result(T&& value) : value_(std::move(value)), ok_(true) {}      // NOLINT: implicit by design
-    Result(const T& value) : value_(value), ok_(true) {}            // NOLINT: implicit by design
-    Result(Error error) : error_(error), ok_(false) {}        // NOLINT: implicit by design
+    Result(T&& value) : value_(std::move(value)), ok_(true) {}  // NOLINT: implicit by design
+    Result(const T& value) : value_(value), ok_(true) {}        // NOLINT: implicit by design
+    Result(Error error) : error_(error), ok_(false) {}          // NOLINT: implicit by design
 
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }

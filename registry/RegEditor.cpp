@@ -100,8 +100,8 @@ platform::Status WriteStringValue(std::u16string_view keyPath, std::u16string_vi
 
     const std::vector<char> data = platform::ToAnsi(text);  // the bytes and one NUL terminator
     const long set =
-        SetValue(key, platform::ToAnsi(valueName).data(), kTypeString, reinterpret_cast<const unsigned char*>(data.data()),
-                 static_cast<std::uint32_t>(data.size()));
+        SetValue(key, platform::ToAnsi(valueName).data(), kTypeString,
+                 reinterpret_cast<const unsigned char*>(data.data()), static_cast<std::uint32_t>(data.size()));
     if (set != kSuccess) return platform::Error(step, static_cast<std::uint32_t>(set));
     return platform::Ok();
 }
