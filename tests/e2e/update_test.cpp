@@ -476,9 +476,10 @@ INSTANTIATE_TEST_SUITE_P(Runs, QuietTest, testing::ValuesIn(matrix::kRunCases),
                              return std::string(info.param.name);
                          });
 
-// Two unattended runs at once append two whole lines; a log that cannot be
-// written changes neither the outcome nor the code; a command line the
-// program does not know does nothing and says so with its code.
+// Two unattended runs at once append two whole lines, and a third while a
+// viewer has the log open; a log that cannot be written changes neither the
+// outcome nor the code; a command line the program does not know does
+// nothing and says so with its code.
 TEST(QuietLogTest, RunsAppendWholeLinesAndNeverDependOnTheLog) {
     Installation installation(CaseNamed("Installs"));
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
@@ -495,8 +496,17 @@ TEST(QuietLogTest, RunsAppendWholeLinesAndNeverDependOnTheLog) {
     ASSERT_TRUE(second.Start(GetOptions().app, GetOptions().scratch, arguments));
     EXPECT_EQ(first.WaitForExit(StartBoundMs()), std::optional<DWORD>(0));
     EXPECT_EQ(second.WaitForExit(StartBoundMs()), std::optional<DWORD>(0));
+    ASSERT_EQ(LogLines(log).size(), 2u);
+
+    // A viewer holding the log open, reading and sharing it as log viewers do,
+    // does not keep a run from appending.
+    const HANDLE viewer = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunQuietly(log).exitCode, std::optional<DWORD>(0));
+    CloseHandle(viewer);
     const std::vector<std::string> lines = LogLines(log);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u) << "no line appended while the log was open in a viewer";
     for (const std::string& line : lines) EXPECT_EQ(Field(line, "outcome"), "already-updated") << line;
 }
 
