@@ -15,7 +15,6 @@ constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidData = 13;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorSharingViolation = 32;
-constexpr std::uint32_t kErrorNotSupported = 50;
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorInvalidName = 123;  // a path the file system rejects

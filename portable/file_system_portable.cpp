@@ -538,6 +538,12 @@ using fake::FileOp;
 using fake::Kind;
 using fake::Node;
 
+// The codes Windows gives where the run decides by the code itself, as
+// winerror.h numbers them rather than by the product's names for them, so
+// that a wrong number in system_error.h shows here as it would on Windows.
+constexpr std::uint32_t kSystemDirectoryError = 267;  // ERROR_DIRECTORY: opening a file as a folder
+constexpr std::uint32_t kSystemAlreadyExists = 183;   // ERROR_ALREADY_EXISTS: FILE_CREATE over a name in use
+
 bool FileTraits::Close(Type handle) {
     fake::Handle* open = fake::HandleOf(handle);
     const bool removes = open && open->removeOnClose;
@@ -557,7 +563,7 @@ Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
         return Error(Step::FindDataFile, platform::kErrorInvalidName);
     const Result<std::uint64_t> found = fake::Walk(path, links, true);
     if (!found.ok()) return found.error();
-    if (fake::NodeOf(found.value())->kind != Kind::Folder) return Error(Step::FindDataFile, kErrorDirectory);
+    if (fake::NodeOf(found.value())->kind != Kind::Folder) return Error(Step::FindDataFile, kSystemDirectoryError);
     if (links == Links::Refuse) {  // the walk's final check: a short name reads as a link would
         std::u16string walked = path;
         while (walked.size() > 3 && walked.back() == u'\\') walked.pop_back();
@@ -666,7 +672,7 @@ Status OpenForReplace(const UniqueFile& folder, const std::u16string& name) {
 Status CreateNewFile(const UniqueFile& folder, const std::u16string& name, UniqueFile& file) {
     if (const auto fault = fake::Starting(FileOp::CreateNew)) return Error(Step::CreateTemporary, fault->error);
     const Result<std::uint64_t> entry = EntryIn(folder, name, Step::CreateTemporary);
-    if (entry.ok()) return Error(Step::CreateTemporary, kErrorAlreadyExists);
+    if (entry.ok()) return Error(Step::CreateTemporary, kSystemAlreadyExists);
     if (entry.error().code() != kErrorFileNotFound) return entry.error();
     const std::uint64_t parent = fake::HandleOf(folder.get())->node;
     const Node& where = *fake::NodeOf(parent);

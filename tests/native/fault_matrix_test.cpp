@@ -156,7 +156,9 @@ const Fault kFaults[] = {
      [] { fake::FailNext(FileOp::Rename, platform::kErrorSharingViolation, 1000); }, platform::kErrorSharingViolation},
     {"DataFileHeldOpenByTolvar", [] { fake::SetLocked(kData, true); }, platform::kErrorSharingViolation},
     {"RecordingTheVersionRefused", [] { fake::FailNextSetValue(); }, platform::kErrorAccessDenied},
-    // A folder whose drive, share or device is not there is nothing to update, not a failure.
+    // A folder whose drive, share or device is not there, or a file where the
+    // folder should be (ERROR_DIRECTORY), is nothing to update, not a failure.
+    {"InstallationFolderIsAFile", [] { fake::FailNext(FileOp::OpenFolder, 267); }, 0, Outcome::NoUpdateNeeded},
     {"NoSuchDrive", [] { fake::FailNext(FileOp::OpenFolder, 15); }, 0, Outcome::NoUpdateNeeded},
     {"DriveNotReady", [] { fake::FailNext(FileOp::OpenFolder, 21); }, 0, Outcome::NoUpdateNeeded},
     {"NoSuchNetworkPath", [] { fake::FailNext(FileOp::OpenFolder, 53); }, 0, Outcome::NoUpdateNeeded},
