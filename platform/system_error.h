@@ -22,7 +22,6 @@ constexpr std::uint32_t kErrorAlreadyExists = 183;
 constexpr std::uint32_t kErrorDirectory = 267;   // ERROR_DIRECTORY: not a folder
 constexpr std::uint32_t kErrorTooManyLinks = 1142;  // ERROR_TOO_MANY_LINKS: a file with another name too
 constexpr std::uint32_t kErrorCancelled = 1223;  // the user declined
-constexpr std::uint32_t kErrorResourceDataNotFound = 1812;
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
 constexpr std::uint32_t kErrorReparsePointEncountered = 4395;  // a link where none may be
 

@@ -538,11 +538,12 @@ using fake::FileOp;
 using fake::Kind;
 using fake::Node;
 
-// The codes Windows gives where the run decides by the code itself, as
+// The codes Windows gives where the run decides or reports by the code, as
 // winerror.h numbers them rather than by the product's names for them, so
 // that a wrong number in system_error.h shows here as it would on Windows.
 constexpr std::uint32_t kSystemDirectoryError = 267;  // ERROR_DIRECTORY: opening a file as a folder
 constexpr std::uint32_t kSystemAlreadyExists = 183;   // ERROR_ALREADY_EXISTS: FILE_CREATE over a name in use
+constexpr std::uint32_t kSystemTooManyLinks = 1142;   // ERROR_TOO_MANY_LINKS: a log with another name too
 
 bool FileTraits::Close(Type handle) {
     fake::Handle* open = fake::HandleOf(handle);
@@ -796,7 +797,7 @@ Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, cons
     Node& node = *fake::NodeOf(id);
     if (node.kind == Kind::Link) return Error(Step::Write, kErrorReparsePointEncountered);
     if (node.kind == Kind::Folder || (node.attributes & kAttributeReadOnly)) return Error(Step::Write, kErrorAccessDenied);
-    if (node.names > 1) return Error(Step::Write, kErrorTooManyLinks);
+    if (node.names > 1) return Error(Step::Write, kSystemTooManyLinks);
     node.bytes.insert(node.bytes.end(), bytes.begin(), bytes.end());
     return Ok();
 }
