@@ -13,6 +13,18 @@
 #include "platform/system_error.h"
 #include "portable/process_portable.h"
 
+namespace {
+
+// The codes Windows gives where the run decides or reports by the code, as
+// winerror.h numbers them rather than by the product's names for them, so
+// that a wrong number in system_error.h shows here as it would on Windows.
+constexpr std::uint32_t kSystemDirectoryError = 267;            // ERROR_DIRECTORY: opening a file as a folder
+constexpr std::uint32_t kSystemAlreadyExists = 183;             // ERROR_ALREADY_EXISTS: FILE_CREATE over a name in use
+constexpr std::uint32_t kSystemTooManyLinks = 1142;             // ERROR_TOO_MANY_LINKS: a log with another name too
+constexpr std::uint32_t kSystemReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED: a link refused
+
+}  // namespace
+
 namespace fake {
 namespace {
 
@@ -245,7 +257,7 @@ Result<std::uint64_t> Walk(const std::u16string& path, platform::Links links, bo
         if (!next) return Error(step, last ? platform::kErrorFileNotFound : platform::kErrorPathNotFound);
         const Node* child = NodeOf(next);
         if (child->kind == Kind::Link && (!last || followLast)) {
-            if (links == platform::Links::Refuse) return Error(step, platform::kErrorReparsePointEncountered);
+            if (links == platform::Links::Refuse) return Error(step, kSystemReparsePointEncountered);
             const Result<std::uint64_t> target = Walk(child->linkTarget, links, true, depth + 1);
             if (!target.ok()) return target;
             at = target.value();
@@ -538,13 +550,6 @@ using fake::FileOp;
 using fake::Kind;
 using fake::Node;
 
-// The codes Windows gives where the run decides or reports by the code, as
-// winerror.h numbers them rather than by the product's names for them, so
-// that a wrong number in system_error.h shows here as it would on Windows.
-constexpr std::uint32_t kSystemDirectoryError = 267;  // ERROR_DIRECTORY: opening a file as a folder
-constexpr std::uint32_t kSystemAlreadyExists = 183;   // ERROR_ALREADY_EXISTS: FILE_CREATE over a name in use
-constexpr std::uint32_t kSystemTooManyLinks = 1142;   // ERROR_TOO_MANY_LINKS: a log with another name too
-
 bool FileTraits::Close(Type handle) {
     fake::Handle* open = fake::HandleOf(handle);
     const bool removes = open && open->removeOnClose;
@@ -570,7 +575,7 @@ Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
         while (walked.size() > 3 && walked.back() == u'\\') walked.pop_back();
         const std::u16string reached = fake::PathOf(found.value());
         if (!platform::SamePathText(reached, 0, reached.size(), walked))
-            return Error(Step::FindDataFile, platform::kErrorReparsePointEncountered);
+            return Error(Step::FindDataFile, kSystemReparsePointEncountered);
     }
     folder.reset(fake::NewHandle(found.value(), true));
     fake::F().openedFolders.push_back(found.value());
@@ -640,7 +645,7 @@ Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name
     const Result<std::uint64_t> entry = EntryIn(folder, name, Step::FindDataFile);
     if (!entry.ok()) return entry.error();
     const Node& node = *fake::NodeOf(entry.value());
-    if (node.kind == Kind::Link) return Error(Step::FindDataFile, kErrorReparsePointEncountered);
+    if (node.kind == Kind::Link) return Error(Step::FindDataFile, kSystemReparsePointEncountered);
     if (fake::Denies(node, u"read-control")) return Error(Step::FindDataFile, kErrorAccessDenied);
     FileFacts facts;
     facts.attributes = AttributesOf(node);
@@ -654,7 +659,7 @@ Status OpenToRead(const UniqueFile& folder, const std::u16string& name, UniqueFi
     const Result<std::uint64_t> entry = EntryIn(folder, name, Step::Verify);
     if (!entry.ok()) return entry.error();
     const Node& node = *fake::NodeOf(entry.value());
-    if (node.kind == Kind::Link) return Error(Step::Verify, kErrorReparsePointEncountered);
+    if (node.kind == Kind::Link) return Error(Step::Verify, kSystemReparsePointEncountered);
     if (node.kind == Kind::Folder) return Error(Step::Verify, kErrorAccessDenied);
     file.reset(fake::NewHandle(entry.value(), false));
     return Ok();
@@ -795,7 +800,7 @@ Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, cons
         id = fake::MakeNode(Kind::File, name, parent);
     }
     Node& node = *fake::NodeOf(id);
-    if (node.kind == Kind::Link) return Error(Step::Write, kErrorReparsePointEncountered);
+    if (node.kind == Kind::Link) return Error(Step::Write, kSystemReparsePointEncountered);
     if (node.kind == Kind::Folder || (node.attributes & kAttributeReadOnly)) return Error(Step::Write, kErrorAccessDenied);
     if (node.names > 1) return Error(Step::Write, kSystemTooManyLinks);
     node.bytes.insert(node.bytes.end(), bytes.begin(), bytes.end());

@@ -8,6 +8,13 @@
 #include "platform/system_error.h"
 
 namespace resources {
+namespace {
+
+// ERROR_RESOURCE_NAME_NOT_FOUND as winerror.h numbers it, not by the
+// product's name for it, so that a wrong number there shows here.
+constexpr std::uint32_t kResourceNameNotFound = 1814;
+
+}  // namespace
 
 extern const unsigned char kEmbeddedPayload[];
 extern const std::size_t kEmbeddedPayloadSize;
@@ -19,14 +26,14 @@ platform::Result<std::u16string> LoadStringResource(unsigned id) {
         case IDS_DESCRIPTION: return std::u16string(u"" CATALOGUE_DESCRIPTION);
         case IDS_TARGET_WINDOW_TITLE: return std::u16string(u"" CATALOGUE_TARGET_WINDOW_TITLE);
         case IDS_DATA_VERSION: return std::u16string(u"" CATALOGUE_DATA_VERSION);
-        default: return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
+        default: return platform::Error(kStepLoadResource, kResourceNameNotFound);
     }
 }
 
 platform::Result<Bytes> LoadDataResource(unsigned id, const std::u16string& typeName) {
     // Windows compares resource type names without regard to case.
     if (id != IDR_PAYLOAD || !platform::SamePathText(typeName, 0, typeName.size(), u"CUSTOM"))
-        return platform::Error(kStepLoadResource, platform::kErrorResourceNameNotFound);
+        return platform::Error(kStepLoadResource, kResourceNameNotFound);
     return Bytes{kEmbeddedPayload, kEmbeddedPayloadSize};
 }
 

@@ -153,6 +153,9 @@ TEST_F(SaveResourceToFileTest, AnAbsentResourceTouchesNothing) {
     fake::AddFolder(kFolder);
     EXPECT_FALSE(SaveResourceToFile(102, u"CUSTOM", kTarget));
     EXPECT_FALSE(SaveResourceToFile(101, u"BITMAP", kTarget));
+    const platform::Result<resources::Bytes> absent = resources::LoadDataResource(102, u"CUSTOM");
+    ASSERT_FALSE(absent.ok());
+    EXPECT_EQ(absent.error().code(), platform::kErrorResourceNameNotFound) << "the code Windows gives, by its name";
     ExpectFolderHoldsOnly({});
     EXPECT_EQ(fake::FileCallCount(), 0u) << "a folder was opened for a resource the program does not carry";
 }
