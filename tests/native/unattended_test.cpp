@@ -414,6 +414,8 @@ const LogPathCase kLogPathCases[] = {
      platform::kErrorReparsePointEncountered},
     {"ElevatedRelativeName", true, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
      nullptr, platform::kErrorInvalidName},
+    {"ElevatedDevicePath", true, false, u"\\\\.\\C:\\Logs\\update.log", [] { fake::AddFolder(u"C:\\Logs"); }, nullptr,
+     platform::kErrorInvalidName},
     {"UserRelativeName", false, false, u"update.log", [] { fake::SetCurrentFolder(u"C:\\Logs"), fake::AddFolder(u"C:\\Logs"); },
      kLog, 0},
     // A second name of a file elsewhere: appending would write into that file.
