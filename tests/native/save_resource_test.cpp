@@ -137,6 +137,11 @@ TEST_F(SaveResourceToFileTest, RefusesTargetsItMustNotWrite) {
 
     fake::AddFolder(u"C:\\App\\folder.xml");
     EXPECT_FALSE(SaveResourceToFile(101, u"CUSTOM", u"C:\\App\\folder.xml")) << "a folder";
+    platform::UniqueFile app;
+    ASSERT_TRUE(platform::OpenFolder(kFolder, platform::Links::Follow, app).ok());
+    EXPECT_EQ(resources::SaveResource(101, u"CUSTOM", app, u"folder.xml").error(),
+              platform::Error(platform::Step::FindDataFile, platform::kErrorAccessDenied))
+        << "a folder is refused from its attributes, before anything is written, as no right changes it";
 
     fake::PutFile(u"C:\\Elsewhere\\real.xml", kOld);
     fake::AddLink(u"C:\\App\\link.xml", u"C:\\Elsewhere\\real.xml");
