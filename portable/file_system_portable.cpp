@@ -18,6 +18,8 @@ namespace {
 // The codes Windows gives where the run decides or reports by the code, as
 // winerror.h numbers them rather than by the product's names for them, so
 // that a wrong number in system_error.h shows here as it would on Windows.
+constexpr std::uint32_t kSystemFileNotFound = 2;                // ERROR_FILE_NOT_FOUND
+constexpr std::uint32_t kSystemPathNotFound = 3;                // ERROR_PATH_NOT_FOUND
 constexpr std::uint32_t kSystemDirectoryError = 267;            // ERROR_DIRECTORY: opening a file as a folder
 constexpr std::uint32_t kSystemAlreadyExists = 183;             // ERROR_ALREADY_EXISTS: FILE_CREATE over a name in use
 constexpr std::uint32_t kSystemTooManyLinks = 1142;             // ERROR_TOO_MANY_LINKS: a log with another name too
@@ -129,7 +131,7 @@ Result<Parsed> Parse(const std::u16string& path) {
         verbatim = text[2] == u'?';
         text.erase(0, 4);
         if (text.size() < 2 || !platform::IsDriveLetter(text[0]) || text[1] != u':')
-            return Error(step, platform::kErrorPathNotFound);
+            return Error(step, kSystemPathNotFound);
     }
     if (!verbatim && text.size() >= 260) return Error(step, kErrorFilenameTooLong);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -251,10 +253,10 @@ Result<std::uint64_t> Walk(const std::u16string& path, platform::Links links, bo
     const std::vector<std::u16string>& parts = parsed.value().parts;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const Node* here = NodeOf(at);
-        if (here->kind != Kind::Folder) return Error(step, platform::kErrorPathNotFound);
+        if (here->kind != Kind::Folder) return Error(step, kSystemPathNotFound);
         const std::uint64_t next = Child(*here, parts[i]);
         const bool last = i + 1 == parts.size();
-        if (!next) return Error(step, last ? platform::kErrorFileNotFound : platform::kErrorPathNotFound);
+        if (!next) return Error(step, last ? kSystemFileNotFound : kSystemPathNotFound);
         const Node* child = NodeOf(next);
         if (child->kind == Kind::Link && (!last || followLast)) {
             if (links == platform::Links::Refuse) return Error(step, kSystemReparsePointEncountered);
@@ -294,7 +296,7 @@ Result<std::u16string> LongForm(const std::u16string& path) {
     for (const std::u16string& part : parsed.value().parts) {
         const Node* here = NodeOf(at);
         const std::uint64_t next = here ? Child(*here, part) : 0;
-        if (!next) return Error(Step::FindDataFile, platform::kErrorFileNotFound);
+        if (!next) return Error(Step::FindDataFile, kSystemFileNotFound);
         const Node* child = NodeOf(next);
         if (!longer.empty() && !IsSeparator(longer.back())) longer += u'\\';
         longer += Folded(child->shortName) == Folded(part) ? child->name : part;
@@ -584,7 +586,7 @@ Status OpenFolder(const std::u16string& path, Links links, UniqueFile& folder) {
 
 Result<std::u16string> FinalPath(const UniqueFile& folder) {
     const fake::Handle* open = fake::HandleOf(folder.get());
-    if (!open || !fake::NodeOf(open->node)) return Error(Step::FindDataFile, kErrorPathNotFound);
+    if (!open || !fake::NodeOf(open->node)) return Error(Step::FindDataFile, kSystemPathNotFound);
     std::u16string path = fake::PathOf(open->node);
     if (path.size() > 3 && path.back() == u'\\') path.pop_back();
     return path;
@@ -618,7 +620,7 @@ Result<std::uint64_t> EntryIn(const UniqueFile& folder, const std::u16string& na
     if (!node) return Error(step, 6);  // ERROR_INVALID_HANDLE
     if (name.empty() || name.find_first_of(u"\\/*?") != std::u16string::npos) return Error(step, kErrorInvalidName);
     const std::uint64_t child = fake::Child(*node, name);
-    if (!child) return Error(step, kErrorFileNotFound);
+    if (!child) return Error(step, kSystemFileNotFound);
     return child;
 }
 
@@ -679,7 +681,7 @@ Status CreateNewFile(const UniqueFile& folder, const std::u16string& name, Uniqu
     if (const auto fault = fake::Starting(FileOp::CreateNew)) return Error(Step::CreateTemporary, fault->error);
     const Result<std::uint64_t> entry = EntryIn(folder, name, Step::CreateTemporary);
     if (entry.ok()) return Error(Step::CreateTemporary, kSystemAlreadyExists);
-    if (entry.error().code() != kErrorFileNotFound) return entry.error();
+    if (entry.error().code() != kSystemFileNotFound) return entry.error();
     const std::uint64_t parent = fake::HandleOf(folder.get())->node;
     const Node& where = *fake::NodeOf(parent);
     if (where.refuseNewFiles && (where.refuseNewFilesEvenElevated || !fake::Elevated()))
@@ -775,7 +777,7 @@ Status AppendToFile(const std::u16string& path, const std::vector<char>& bytes) 
     std::uint64_t id = fake::Find(path);
     if (!id) {
         const std::uint64_t parent = fake::Find(platform::FolderOf(path));
-        if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kErrorPathNotFound);
+        if (!parent || fake::NodeOf(parent)->kind != Kind::Folder) return Error(Step::Write, kSystemPathNotFound);
         if (fake::NodeOf(parent)->refuseNewFiles && !fake::Elevated()) return Error(Step::Write, kErrorAccessDenied);
         id = fake::MakeNode(Kind::File, path.substr(platform::LastPartAt(path)), parent);
     }
@@ -790,7 +792,7 @@ Status AppendInFolder(const UniqueFile& folder, const std::u16string& name, cons
     if (const auto fault = fake::Starting(FileOp::Append)) return Error(Step::Write, fault->error);
     if (name.find(u':') != std::u16string::npos) return Error(Step::Write, kErrorInvalidName);
     const Result<std::uint64_t> entry = EntryIn(folder, name, Step::Write);
-    if (!entry.ok() && entry.error().code() != kErrorFileNotFound) return entry.error();
+    if (!entry.ok() && entry.error().code() != kSystemFileNotFound) return entry.error();
     std::uint64_t id = entry.ok() ? entry.value() : 0;
     if (!id) {
         const std::uint64_t parent = fake::HandleOf(folder.get())->node;
