@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <regex>
 #include <atomic>
 #include <thread>
 
@@ -467,6 +468,9 @@ TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
     const std::vector<std::string> lines = LogLines(log);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Field(lines[0], "exit"), std::to_string(c.exitCode)) << lines[0];
+    EXPECT_EQ(Field(lines[0], "tolvar-window"), "closed") << "no Tolvar window is open here";
+    EXPECT_TRUE(std::regex_search(lines[0], std::regex("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\t")))
+        << "the time stamp's form: " << lines[0];
     std::printf("  %s\n", lines[0].c_str());
     RecordCase(before, std::string("Quiet/") + c.name, installation.folder(), {U16(MessageOf(c.outcome))}, std::nullopt,
                lines[0]);
