@@ -48,9 +48,13 @@ endif()
 # restored around the call; and the costlier CSE passes are left out. Each
 # gains speed on hot loops, which this program has none of; together they
 # shorten its code by about 240 bytes.
+# -malign-data=abi: an array or structure is aligned as the ABI requires
+# (its largest member's alignment) rather than to 32 bytes, a cache line, as
+# GCC does for any datum of 32 bytes or more; the read-only tables and texts
+# here are read once a run, and the padding between them was about 90 bytes.
 set(UPDATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -Oz -ffunction-sections -fno-data-sections
     -fno-declone-ctor-dtor -fno-inline-functions-called-once
-    -fno-optimize-sibling-calls -fno-caller-saves -fno-expensive-optimizations)
+    -fno-optimize-sibling-calls -fno-caller-saves -fno-expensive-optimizations -malign-data=abi)
 # On 32-bit Windows the unwind tables serve only libgcc's unwinder, that is
 # C++ exceptions, which the product never throws (structured exceptions walk
 # a chain on the stack instead), so they are left out. 64-bit Windows unwinds
