@@ -46,24 +46,27 @@ private:
     std::uint32_t code_;
 };
 
-// A value, or the error that stopped a step from making it.
+// A value, or the error that stopped a step from making it. The error is
+// kept as its two parts, a code of 0 meaning none (an Error never has 0), so
+// that a Result of a small value, a Status above all, is 8 bytes and comes
+// back in registers.
 template <class T>
 class [[nodiscard]] Result {
 public:
-    Result(T&& value) : value_(std::move(value)), ok_(true) {}  // NOLINT: implicit by design
-    Result(const T& value) : value_(value), ok_(true) {}        // NOLINT: implicit by design
-    Result(Error error) : error_(error), ok_(false) {}          // NOLINT: implicit by design
-
-    bool ok() const { return ok_; }
-    explicit operator bool() const { return ok_; }
-    const Error& error() const { return error_; }
+    Result(T&& value) : value_(std::move(value)) {}  // NOLINT: implicit by design
+    Result(const T& value) : value_(value) {}        // NOLINT: implicit by design
+    Result(Error error) : step_(error.step()), code_(error.code()) {}  // NOLINT: implicit by design
+    bool ok() const { return code_ == 0; }
+    explicit operator bool() const { return ok(); }
+    // Of a Result that holds a value: {FindDataFile, ERROR_INSTALL_FAILURE}.
+    Error error() const { return Error(step_, code_); }
     const T& value() const& { return value_; }
     T&& value() && { return std::move(value_); }
 
 private:
     T value_{};
-    Error error_{Step::FindDataFile, 0};
-    bool ok_;
+    Step step_ = Step::FindDataFile;
+    std::uint32_t code_ = 0;
 };
 
 // A step that makes nothing but may fail.
