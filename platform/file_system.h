@@ -87,7 +87,7 @@ Result<std::uint32_t> AttributesIn(const UniqueFile& folder, const std::u16strin
 struct FileFacts {
     std::uint32_t attributes = 0;
     std::uint64_t creationTime = 0;
-    std::vector<unsigned char> security;
+    std::vector<char> security;
 };
 
 // Reads the facts of the existing file `name` in `folder`, which takes the

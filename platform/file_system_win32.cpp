@@ -81,7 +81,7 @@ bool SameText(const std::u16string& a, const std::u16string& b) {
 // The name the object manager gives the object of `handle`
 // ("\Device\HarddiskVolume3\Tolvar\unit.xml"), however long.
 Result<std::u16string> ObjectNameOf(HANDLE handle, Step step = Step::FindDataFile) {
-    std::vector<unsigned char> buffer(1024);
+    std::vector<char> buffer(1024);
     for (;;) {
         ULONG needed = 0;
         const NTSTATUS status =
@@ -152,11 +152,11 @@ Status OpenRefusingLinks(const std::u16string& path, UniqueFile& folder) {
 }
 
 // The parts of the security descriptor that a replacement keeps: its DACL.
-Result<std::vector<unsigned char>> DaclOf(HANDLE handle, Step step) {
+Result<std::vector<char>> DaclOf(HANDLE handle, Step step) {
     DWORD needed = 0;
     GetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
     if (needed == 0) return Failed(step);
-    std::vector<unsigned char> descriptor(needed);
+    std::vector<char> descriptor(needed);
     if (!GetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
         return Failed(step);
     return descriptor;
@@ -166,9 +166,9 @@ Result<std::vector<unsigned char>> DaclOf(HANDLE handle, Step step) {
 // it is: its own entries and those it inherited from its folder, which is
 // the new file's folder too, with its protection. Through the handle, with
 // nothing looked up by name.
-Status CopyDacl(HANDLE file, const std::vector<unsigned char>& model) {
+Status CopyDacl(HANDLE file, const std::vector<char>& model) {
     constexpr Step step = Step::CopyAttributes;
-    const PSECURITY_DESCRIPTOR modelDescriptor = const_cast<unsigned char*>(model.data());
+    const PSECURITY_DESCRIPTOR modelDescriptor = const_cast<char*>(model.data());
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     BOOL present = FALSE, defaulted = FALSE;
@@ -262,7 +262,7 @@ Result<FileFacts> ReadFacts(const UniqueFile& folder, const std::u16string& name
     const Result<bool> link = ReachedThroughLink(folder.get(), file.get(), name, basic.FileAttributes);
     if (!link.ok()) return link.error();
     if (link.value()) return Error(step, kErrorReparsePointEncountered);
-    Result<std::vector<unsigned char>> security = DaclOf(file.get(), step);
+    Result<std::vector<char>> security = DaclOf(file.get(), step);
     if (!security.ok()) return security.error();
     FileFacts facts;
     facts.attributes = basic.FileAttributes;
