@@ -4,6 +4,7 @@
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
 #include "platform/known_folders.h"
+#include "platform/system_error.h"
 
 #include <initguid.h>
 #include <knownfolders.h>
@@ -143,6 +144,41 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         ASSERT_TRUE(folders.ok() && local.ok()) << withoutAVariable;
         EXPECT_EQ(folders.value(), expected) << "without ProgramData: " << withoutAVariable;
         EXPECT_EQ(local.value(), ShellFolder(FOLDERID_LocalAppData));
+    }
+}
+
+// --- the system's texts for errors ------------------------------------------
+
+// What a box says after "：": the system's own text for a code it knows,
+// without the line break it ends with; for a code it has no text for (a
+// customer code, a number beyond its tables) the code itself, since that is
+// all the user can pass on.
+TEST(SystemErrorText, IsTheSystemsTextOrElseTheNumber) {
+    const struct {
+        DWORD error;
+        bool systemHasText;
+        std::u16string text;  // when the system has none
+    } kCases[] = {
+        {ERROR_ACCESS_DENIED, true, u""},
+        {ERROR_RESOURCE_NAME_NOT_FOUND, true, u""},
+        {99999, false, u"系统错误 99999"},
+        {0x20001234, false, u"系统错误 536875572"},
+    };
+    for (const auto& c : kCases) {
+        wchar_t buffer[512];
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                            c.error, 0, buffer, 512, nullptr);
+        ASSERT_EQ(length != 0, c.systemHasText) << c.error;
+        const std::u16string text = platform::SystemErrorText(c.error);
+        if (c.systemHasText) {
+            std::u16string system = U16(std::wstring(buffer, length));
+            while (!system.empty() && (system.back() == u'\n' || system.back() == u'\r' || system.back() == u' '))
+                system.pop_back();
+            EXPECT_FALSE(system.empty()) << c.error;
+            EXPECT_EQ(text, system) << c.error;
+        } else {
+            EXPECT_EQ(text, c.text) << c.error;
+        }
     }
 }
 
