@@ -1,5 +1,6 @@
 // The existence test, SaveResourceToFile and whole update runs against the
 // real file system and registry. Message boxes are recorded, not shown.
+#include "app/Form1.h"
 #include "app/update_run.h"
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
@@ -180,6 +181,36 @@ TEST(SystemErrorText, IsTheSystemsTextOrElseTheNumber) {
             EXPECT_EQ(text, c.text) << c.error;
         }
     }
+}
+
+// --- the window --------------------------------------------------------------
+
+// The screen's device context GetDC hands out now, given back at once.
+HDC FreeScreenDc() {
+    const HDC dc = GetDC(nullptr);
+    ReleaseDC(nullptr, dc);
+    return dc;
+}
+
+// The window opened and closed again and again in one process gives back the
+// screen's device context its load takes for the picture each time: the DC
+// that was free before is handed out again after. Wine counts no GDI objects
+// (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED), and counting what
+// GetDC still gives up to its limit leaves Wine unable to create a window.
+TEST(Form1, GivesBackTheScreenDcItsLoadTakes) {
+    const HDC before = FreeScreenDc();
+    ASSERT_NE(before, nullptr);
+    ASSERT_EQ(FreeScreenDc(), before) << "GetDC hands out another DC each time";
+    for (int open = 0; open < 3; ++open) {
+        app::Form1 form(GetModuleHandleW(nullptr));
+        ASSERT_EQ(form.Open(SW_HIDE), 0) << open;
+    }  // each closed by its destructor, which also posts WM_QUIT
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    EXPECT_TRUE(Boxes().empty());
+    Boxes().clear();
+    EXPECT_EQ(FreeScreenDc(), before);
 }
 
 // --- SaveResourceToFile -----------------------------------------------------
