@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/decimal.h"
 #include "platform/handles_win32.h"
 
 namespace platform {
@@ -31,18 +30,7 @@ Result<bool> RunningAsLocalSystem(Step step) {
 std::u16string UtcTimestamp() {
     SYSTEMTIME now;
     GetSystemTime(&now);
-    const struct {
-        unsigned value;
-        std::size_t digits;
-        char16_t after;
-    } parts[] = {{now.wYear, 4, u'-'}, {now.wMonth, 2, u'-'},  {now.wDay, 2, u'T'},
-                 {now.wHour, 2, u':'}, {now.wMinute, 2, u':'}, {now.wSecond, 2, u'Z'}};
-    std::u16string text;
-    for (const auto& part : parts) {
-        AppendDecimal(text, part.value, part.digits);
-        text += part.after;
-    }
-    return text;
+    return FormatUtcTimestamp({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include "app/privilege.h"
 #include "app/run_log.h"
 #include "app/unattended.h"
+#include "platform/session.h"
 #include "test_support.h"
 #include "tests/matrix/expected.h"
 #include "tests/matrix/fault_matrix.h"
@@ -484,6 +485,23 @@ TEST(LogTextTest, IsUtf8AtEveryLength) {
         const std::vector<char> bytes = app::Utf8(c.text);
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes) << c.bytes.size();
     }
+}
+
+// The time stamp a log line starts with, from the clock's fields: each at its
+// full width, so that a one-digit month, day, hour, minute or second keeps
+// its zero whatever the time of the run.
+TEST(LogTextTest, TimeStampKeepsEveryFieldsWidth) {
+    const struct {
+        platform::CalendarTime time;
+        std::u16string text;
+    } kCases[] = {
+        {{2026, 1, 2, 3, 4, 5}, u"2026-01-02T03:04:05Z"},
+        {{2027, 12, 31, 23, 59, 59}, u"2027-12-31T23:59:59Z"},
+        {{2030, 10, 10, 10, 10, 10}, u"2030-10-10T10:10:10Z"},
+        {{2031, 9, 9, 0, 0, 0}, u"2031-09-09T00:00:00Z"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(platform::FormatUtcTimestamp(c.time), c.text) << ::testing::PrintToString(c.text);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The existence test, SaveResourceToFile and whole update runs against the
 // real file system and registry. Message boxes are recorded, not shown.
+#include "app/Form1.h"
 #include "app/update_run.h"
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
 #include "platform/known_folders.h"
+#include "platform/system_error.h"
 
 #include <initguid.h>
 #include <knownfolders.h>
@@ -144,6 +146,71 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         EXPECT_EQ(folders.value(), expected) << "without ProgramData: " << withoutAVariable;
         EXPECT_EQ(local.value(), ShellFolder(FOLDERID_LocalAppData));
     }
+}
+
+// --- the system's texts for errors ------------------------------------------
+
+// What a box says after "：": the system's own text for a code it knows,
+// without the line break it ends with; for a code it has no text for (a
+// customer code, a number beyond its tables) the code itself, since that is
+// all the user can pass on.
+TEST(SystemErrorText, IsTheSystemsTextOrElseTheNumber) {
+    const struct {
+        DWORD error;
+        bool systemHasText;
+        std::u16string text;  // when the system has none
+    } kCases[] = {
+        {ERROR_ACCESS_DENIED, true, u""},
+        {ERROR_RESOURCE_NAME_NOT_FOUND, true, u""},
+        {99999, false, u"系统错误 99999"},
+        {0x20001234, false, u"系统错误 536875572"},
+    };
+    for (const auto& c : kCases) {
+        wchar_t buffer[512];
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                            c.error, 0, buffer, 512, nullptr);
+        ASSERT_EQ(length != 0, c.systemHasText) << c.error;
+        const std::u16string text = platform::SystemErrorText(c.error);
+        if (c.systemHasText) {
+            std::u16string system = U16(std::wstring(buffer, length));
+            while (!system.empty() && (system.back() == u'\n' || system.back() == u'\r' || system.back() == u' '))
+                system.pop_back();
+            EXPECT_FALSE(system.empty()) << c.error;
+            EXPECT_EQ(text, system) << c.error;
+        } else {
+            EXPECT_EQ(text, c.text) << c.error;
+        }
+    }
+}
+
+// --- the window --------------------------------------------------------------
+
+// The screen's device context GetDC hands out now, given back at once.
+HDC FreeScreenDc() {
+    const HDC dc = GetDC(nullptr);
+    ReleaseDC(nullptr, dc);
+    return dc;
+}
+
+// The window opened and closed again and again in one process gives back the
+// screen's device context its load takes for the picture each time: the DC
+// that was free before is handed out again after. Wine counts no GDI objects
+// (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED), and counting what
+// GetDC still gives up to its limit leaves Wine unable to create a window.
+TEST(Form1, GivesBackTheScreenDcItsLoadTakes) {
+    const HDC before = FreeScreenDc();
+    ASSERT_NE(before, nullptr);
+    ASSERT_EQ(FreeScreenDc(), before) << "GetDC hands out another DC each time";
+    for (int open = 0; open < 3; ++open) {
+        app::Form1 form(GetModuleHandleW(nullptr));
+        ASSERT_EQ(form.Open(SW_HIDE), 0) << open;
+    }  // each closed by its destructor, which also posts WM_QUIT
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    EXPECT_TRUE(Boxes().empty());
+    Boxes().clear();
+    EXPECT_EQ(FreeScreenDc(), before);
 }
 
 // --- SaveResourceToFile -----------------------------------------------------

@@ -9,6 +9,7 @@ namespace platform {
 void ShowMessage(const std::u16string& text, const std::u16string& title, MessageIcon icon) {
     wintest::Boxes().push_back({text, title, icon});
 }
+void SetMessageOwner(HWND) {}  // recorded boxes have no owner
 }  // namespace platform
 
 namespace wintest {
