@@ -188,6 +188,25 @@ TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
         return same >= static_cast<int>(shown.pixels.size() * 95 / 100);
     });
     EXPECT_TRUE(painted) << same << " of " << shown.pixels.size() << " pixels of Image1 show bitmap 101";
+
+    // Around the controls the form is the colour of a dialog: its client
+    // area's last pixel, which no control covers, is the button face.
+    RECT client;
+    GetClientRect(form_.window, &client);
+    POINT corner{client.right - 1, client.bottom - 1};
+    ClientToScreen(form_.window, &corner);
+    for (const HWND control : {form_.command1, form_.command2, form_.label1, form_.image1}) {
+        RECT covered;
+        GetWindowRect(control, &covered);
+        ASSERT_FALSE(PtInRect(&covered, corner)) << "a control covers the corner the colour is read at";
+    }
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t expectedFace = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+    std::uint32_t background = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        background = CaptureScreen(RECT{corner.x, corner.y, corner.x + 1, corner.y + 1}).at(0, 0);
+        return background == expectedFace;
+    })) << std::hex << background << " where the button face is " << expectedFace;
 }
 
 // The icons the window reports are icon group 1 of the exe, at the sizes the

@@ -78,7 +78,7 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
 }
 
 // Every payload is written the same way, whatever its size: one larger than
-// a single write comes out whole.
+// a single write comes out whole, and reads back as what was written.
 TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     ScratchFolder folder;
     WriteFileBytes(folder / L"unit.xml", kOld);
@@ -88,6 +88,12 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
     const platform::Status saved = platform::ReplaceFileDurably(opened, u"unit.xml", large.data(), large.size());
     EXPECT_TRUE(saved.ok()) << (saved.ok() ? 0u : saved.error().code());
+    // Read back through the held folder, as after an elevated copy: the
+    // bytes written pass, any others fail the check.
+    EXPECT_TRUE(platform::VerifyFile(opened, u"unit.xml", large.data(), large.size()).ok());
+    const platform::Status other = platform::VerifyFile(opened, u"unit.xml", kOld.data(), kOld.size());
+    EXPECT_FALSE(other.ok());
+    EXPECT_EQ(other.error().step(), platform::Step::Verify);
     opened.reset();
     Bytes after;
     ASSERT_TRUE(ReadFileBytes(folder / L"unit.xml", after));
