@@ -158,6 +158,11 @@ TEST_F(WindowTest, CaptionControlsAndLayoutAtTheDpiOfTheRun) {
     EXPECT_EQ(ClassName(form_.command2), "Button");
     EXPECT_EQ(ClassName(form_.label1), "Static");
     EXPECT_EQ(ClassName(form_.image1), "Static");
+    // Windows stretches a bitmap to its static's box only with
+    // SS_REALSIZECONTROL (without it the picture keeps its pixels, too small
+    // at 144 DPI); Wine stretches it either way, so the style is read here.
+    EXPECT_EQ(GetWindowLongW(form_.image1, GWL_STYLE) & (SS_TYPEMASK | SS_REALSIZECONTROL),
+              SS_BITMAP | SS_REALSIZECONTROL);
     ExpectLayout(form_, *layout_);
 }
 
