@@ -211,7 +211,8 @@ TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
     EXPECT_TRUE(WaitFor([&] {
         background = CaptureScreen(RECT{corner.x, corner.y, corner.x + 1, corner.y + 1}).at(0, 0);
         return background == expectedFace;
-    })) << std::hex << background << " where the button face is " << expectedFace;
+    })) << std::hex
+        << background << " where the button face is " << expectedFace;
 }
 
 // The icons the window reports are icon group 1 of the exe, at the sizes the

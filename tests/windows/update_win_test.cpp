@@ -19,6 +19,7 @@
 #include "tests/matrix/run_cases.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -94,11 +95,49 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     const platform::Status other = platform::VerifyFile(opened, u"unit.xml", kOld.data(), kOld.size());
     EXPECT_FALSE(other.ok());
     EXPECT_EQ(other.error().step(), platform::Step::Verify);
+    // A folder of the name is no file to read back: refused when opened
+    // (STATUS_FILE_IS_A_DIRECTORY), not read as one.
+    ASSERT_TRUE(CreateDirectoryW((folder / L"folder.xml").c_str(), nullptr));
+    const platform::Status onFolder = platform::VerifyFile(opened, u"folder.xml", large.data(), large.size());
+    EXPECT_EQ(onFolder.ok() ? 0u : onFolder.error().code(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    RemoveDirectoryW((folder / L"folder.xml").c_str());
     opened.reset();
     Bytes after;
     ASSERT_TRUE(ReadFileBytes(folder / L"unit.xml", after));
     EXPECT_TRUE(after == large) << after.size() << " bytes";
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
+}
+
+// A log a viewer holds open, reading and sharing it as log viewers do, takes
+// a run's line all the same, by path (a user's run) and in the held folder
+// (a privileged run's); the second line lands after the first.
+TEST(FileSystem, AppendsToALogAViewerHolds) {
+    ScratchFolder folder;
+    platform::UniqueFile opened;
+    ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
+    const std::vector<char> line{'l', 'i', 'n', 'e', '\r', '\n'};
+    const struct {
+        const char* how;
+        const wchar_t* name;
+        std::function<platform::Status()> append;
+    } ways[] = {
+        {"by path", L"user.log", [&] { return platform::AppendToFile(U16(folder / L"user.log"), line); }},
+        {"in the held folder", L"privileged.log",
+         [&] { return platform::AppendInFolder(opened, u"privileged.log", line); }},
+    };
+    for (const auto& way : ways) {
+        ASSERT_TRUE(way.append().ok()) << way.how;
+        const HANDLE viewer =
+            CreateFileW((folder / way.name).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+        const platform::Status held = way.append();
+        CloseHandle(viewer);
+        EXPECT_TRUE(held.ok()) << way.how << ": " << (held.ok() ? 0u : held.error().code());
+        Bytes after;
+        ASSERT_TRUE(ReadFileBytes(folder / way.name, after));
+        EXPECT_TRUE(after == BytesOf("line\r\nline\r\n")) << way.how;
+    }
 }
 
 // The name a file's handle gives after a rename is its new one, in the held
@@ -145,7 +184,8 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         wchar_t saved[MAX_PATH] = L"";
         GetEnvironmentVariableW(L"ProgramData", saved, MAX_PATH);
         if (withoutAVariable) SetEnvironmentVariableW(L"ProgramData", nullptr);
-        const platform::Result<std::vector<std::u16string>> folders = platform::VirtualizedFolders(app::kStepVirtualStore);
+        const platform::Result<std::vector<std::u16string>> folders =
+            platform::VirtualizedFolders(app::kStepVirtualStore);
         const platform::Result<std::u16string> local = platform::LocalAppDataFolder(app::kStepVirtualStore);
         SetEnvironmentVariableW(L"ProgramData", saved);
         ASSERT_TRUE(folders.ok() && local.ok()) << withoutAVariable;
