@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 
@@ -325,6 +326,13 @@ void RemoveBitmap101(std::vector<Resource>& resources) {
                     resources.end());
 }
 
+// Bitmap 101 with a height of 0: a header that promises no picture.
+void EmptyBitmap101(std::vector<Resource>& resources) {
+    for (Resource& r : resources)
+        if (r.type == L"#2" && r.name == L"#101" && r.bytes.size() >= sizeof(BITMAPINFOHEADER))
+            std::memset(r.bytes.data() + offsetof(BITMAPINFOHEADER, biHeight), 0, sizeof(LONG));
+}
+
 // Strings 96 to 111 share block 7; 103 becomes empty, which is how a string
 // table says a string is absent.
 void RemoveString103(std::vector<Resource>& resources) {
@@ -349,6 +357,7 @@ struct MissingResource {
 };
 const MissingResource kMissingResources[] = {
     {"Bitmap101", RemoveBitmap101, u8"无法载入位图 101：", ERROR_RESOURCE_TYPE_NOT_FOUND},
+    {"Bitmap101WithoutRows", EmptyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
     {"String103", RemoveString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
 };
 
