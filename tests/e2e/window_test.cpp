@@ -131,6 +131,15 @@ TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
         {"Tab", [] { PressKey(VK_TAB); }, form_.command2, form_.command1},
         {"Shift+Tab", [] { PressKey(VK_TAB, true); }, form_.command1, form_.command2},
         {"a press on Command2", [&] { pressReleasedOff(form_.command2); }, form_.command2, form_.command1},
+        // Left (for a message box, say) and come back to, the window gives
+        // the focus back to the button that had it; the activation messages
+        // are posted as the system sends them.
+        {"the window left and come back to",
+         [&] {
+             PostMessageW(form_.window, WM_ACTIVATE, WA_INACTIVE, 0);
+             PostMessageW(form_.window, WM_ACTIVATE, WA_ACTIVE, 0);
+         },
+         form_.command2, form_.command1},
         {"a press on Command1", [&] { pressReleasedOff(form_.command1); }, form_.command1, form_.command2},
     };
     const auto defaultId = [&] {
