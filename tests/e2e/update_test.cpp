@@ -446,6 +446,12 @@ QuietRun RunQuietly(const std::wstring& log, HANDLE token = nullptr, const std::
     return run;
 }
 
+// Who runs the tests, and so the runs they start, as the system names them.
+std::string UserName() {
+    wchar_t name[257];  // UNLEN + 1
+    DWORD size = 257;
+    return GetUserNameW(name, &size) ? Utf8(std::wstring(name, size - 1)) : std::string("?");
+}
 
 class QuietTest : public testing::TestWithParam<matrix::RunCase> {};
 
@@ -468,6 +474,7 @@ TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
     const std::vector<std::string> lines = LogLines(log);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Field(lines[0], "exit"), std::to_string(c.exitCode)) << lines[0];
+    EXPECT_EQ(Field(lines[0], "user"), UserName()) << lines[0];
     EXPECT_EQ(Field(lines[0], "tolvar-window"), "closed") << "no Tolvar window is open here";
     EXPECT_TRUE(std::regex_search(lines[0], std::regex("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\t")))
         << "the time stamp's form: " << lines[0];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -174,6 +175,17 @@ TEST_F(WindowTest, CaptionControlsAndLayoutAtTheDpiOfTheRun) {
     EXPECT_EQ(GetWindowLongW(form_.image1, GWL_STYLE) & (SS_TYPEMASK | SS_REALSIZECONTROL),
               SS_BITMAP | SS_REALSIZECONTROL);
     ExpectLayout(form_, *layout_);
+
+    // It opened in the middle of the work area, where the system centres
+    // the boxes over it.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(form_.window, MONITOR_DEFAULTTOPRIMARY), &monitor));
+    RECT window;
+    GetWindowRect(form_.window, &window);
+    const RECT& area = monitor.rcWork;
+    EXPECT_NEAR(window.left - area.left, area.right - window.right, 1);
+    EXPECT_NEAR(window.top - area.top, area.bottom - window.bottom, 1);
 }
 
 // Image1 shows only a picture: a bitmap static keeps no font, on Windows as
@@ -185,14 +197,14 @@ TEST_F(WindowTest, EveryControlWithTextUsesTahomaNinePoint) {
     ExpectFont(form_.label1, layout_->fontHeight, "Label1");
 }
 
-TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
-    EXPECT_EQ(WindowText(form_.label1), Utf8(ExeString(GetOptions().app, 103)));
-
-    SetForegroundWindow(form_.window);
+// Whether Image1 of `form` shows bitmap 101 of `exe`, scaled to its box: 95
+// pixels in a hundred as the system draws that bitmap itself.
+void ExpectPictureOf(const std::wstring& exe, const Form& form) {
+    SetForegroundWindow(form.window);
     RECT image;
-    GetWindowRect(form_.image1, &image);
+    GetWindowRect(form.image1, &image);
     const Box box = BoxOf(image);
-    const Picture expected = ExeBitmap(GetOptions().app, 101, box.width, box.height);
+    const Picture expected = ExeBitmap(exe, 101, box.width, box.height);
     ASSERT_FALSE(expected.pixels.empty()) << "the exe carries no bitmap 101";
     Picture shown;
     int same = 0;
@@ -203,6 +215,11 @@ TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
         return same >= static_cast<int>(shown.pixels.size() * 95 / 100);
     });
     EXPECT_TRUE(painted) << same << " of " << shown.pixels.size() << " pixels of Image1 show bitmap 101";
+}
+
+TEST_F(WindowTest, ShowsTheDescriptionAndThePictureFromTheResources) {
+    EXPECT_EQ(WindowText(form_.label1), Utf8(ExeString(GetOptions().app, 103)));
+    ExpectPictureOf(GetOptions().app, form_);
 
     // Around the controls the form is the colour of a dialog: its client
     // area's last pixel, which no control covers, is the button face.
@@ -356,6 +373,54 @@ void RemoveString103(std::vector<Resource>& resources) {
             const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
             r.bytes.assign(bytes, bytes + block.size() * sizeof(WORD));
         }
+}
+
+// Bitmap 101 (24 bits a pixel) rewritten as 32 bits a pixel with its colour
+// masks after the header (BI_BITFIELDS), a form any .bmp the build is given
+// may take.
+void MaskedBitmap101(std::vector<Resource>& resources) {
+    for (Resource& r : resources) {
+        if (r.type != L"#2" || r.name != L"#101") continue;
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, r.bytes.data(), sizeof header);
+        const int width = header.biWidth, height = std::abs(header.biHeight);
+        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+        const unsigned char* rows = r.bytes.data() + header.biSize;
+        header.biBitCount = 32;
+        header.biCompression = BI_BITFIELDS;
+        header.biSizeImage = static_cast<DWORD>(width) * height * 4;
+        const DWORD masks[] = {0xFF0000, 0xFF00, 0xFF};
+        std::vector<unsigned char> bytes(sizeof header + sizeof masks);
+        std::memcpy(bytes.data(), &header, sizeof header);
+        std::memcpy(bytes.data() + sizeof header, masks, sizeof masks);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const unsigned char* pixel = rows + y * stride + x * 3;
+                bytes.insert(bytes.end(), {pixel[0], pixel[1], pixel[2], 0});
+            }
+        r.bytes = bytes;
+    }
+}
+
+// A copy of the exe with bitmap 101 made 32 bits a pixel with colour masks
+// shows the same picture as the exe: its pixels start after the masks.
+TEST(PictureTest, ShowsABitmapWithColourMasks) {
+    const std::wstring folder = GetOptions().scratch + L"\\masked";
+    RemoveTree(folder);
+    ASSERT_TRUE(MakeFolders(folder));
+    const std::wstring exe = folder + L"\\UpDate.exe";
+    ASSERT_TRUE(CopyFileW(GetOptions().app.c_str(), exe.c_str(), FALSE));
+    std::vector<Resource> resources = ResourcesOf(exe);
+    MaskedBitmap101(resources);
+    ASSERT_TRUE(ReplaceResources(exe, resources));
+    App app;
+    Form form;
+    ASSERT_TRUE(app.Start(exe, folder));
+    ASSERT_TRUE(app.WaitForForm(form));
+    ExpectPictureOf(GetOptions().app, form);
+    PostMessageW(form.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+    RemoveTree(folder);
 }
 
 struct MissingResource {

@@ -269,7 +269,7 @@ bool SaveTo(const std::wstring& path) { return SaveResourceToFile(101, u"CUSTOM"
 TEST(SaveResourceToFile, ReplacesALongerFileWithExactlyThePayloadKeepingItsAttributes) {
     ScratchFolder folder;
     const std::wstring target = folder / L"unit.xml";
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     WriteFileBytes(target, Bytes(50000, 'x'), kept);
     ASSERT_TRUE(SaveTo(target));
     Bytes after;
