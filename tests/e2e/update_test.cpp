@@ -475,6 +475,7 @@ TEST_P(QuietTest, EndsWithItsCodeAndLogsOneLine) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Field(lines[0], "exit"), std::to_string(c.exitCode)) << lines[0];
     EXPECT_EQ(Field(lines[0], "user"), UserName()) << lines[0];
+    EXPECT_FALSE(matrix::LogField(lines[0], "note").has_value()) << "not a LocalSystem run: " << lines[0];
     EXPECT_EQ(Field(lines[0], "tolvar-window"), "closed") << "no Tolvar window is open here";
     EXPECT_TRUE(std::regex_search(lines[0], std::regex("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\t")))
         << "the time stamp's form: " << lines[0];

@@ -4,6 +4,7 @@
 #include "app/update_run.h"
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
+#include "platform/handles_win32.h"
 #include "platform/known_folders.h"
 #include "platform/system_error.h"
 
@@ -137,6 +138,45 @@ TEST(FileSystem, AppendsToALogAViewerHolds) {
         Bytes after;
         ASSERT_TRUE(ReadFileBytes(folder / way.name, after));
         EXPECT_TRUE(after == BytesOf("line\r\nline\r\n")) << way.how;
+    }
+}
+
+// A path in its long form, from its 8.3 name too (the elevated copy refuses a
+// short name its first copy would never give it); a path that is not there
+// fails with the system's code.
+TEST(FileSystem, GivesAPathsLongForm) {
+    ScratchFolder folder;
+    const std::wstring longName = folder / L"a folder with a long name";
+    ASSERT_TRUE(CreateDirectoryW(longName.c_str(), nullptr));
+    wchar_t shortName[MAX_PATH];
+    ASSERT_NE(GetShortPathNameW(longName.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortName), longName) << "no 8.3 name here";
+    for (const std::wstring& path : {longName, std::wstring(shortName)}) {
+        const platform::Result<std::u16string> found = platform::LongPath(U16(path));
+        EXPECT_EQ(found.ok() ? found.value() : u"failed", U16(longName)) << std::string(path.begin(), path.end());
+    }
+    const platform::Result<std::u16string> missing = platform::LongPath(U16(folder / L"missing"));
+    EXPECT_EQ(missing.ok() ? 0u : missing.error().code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    RemoveDirectoryW(longName.c_str());
+}
+
+// A handle's close that succeeds leaves the caller's last error as it was; one
+// that fails says so and leaves its own.
+TEST(Handles, ACloseKeepsTheCallersLastErrorOrReportsItsOwn) {
+    const struct {
+        const char* what;
+        HANDLE handle;
+        bool closed;
+        DWORD lastError;
+    } cases[] = {
+        {"an event", CreateEventW(nullptr, TRUE, FALSE, nullptr), true, 1234},
+        {"no handle at all", reinterpret_cast<HANDLE>(0x7FF0), false, ERROR_INVALID_HANDLE},
+    };
+    for (const auto& c : cases) {
+        platform::UniqueKernelHandle handle(c.handle);
+        SetLastError(1234);
+        EXPECT_EQ(handle.close(), c.closed) << c.what;
+        EXPECT_EQ(GetLastError(), c.lastError) << c.what;
     }
 }
 
