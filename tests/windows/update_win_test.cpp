@@ -219,17 +219,31 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         if (!ShellFolder(*id).empty()) expected.push_back(ShellFolder(*id));
     expected.push_back(U16(programFiles64));
     expected.push_back(ShellFolder(FOLDERID_Windows));
-    expected.push_back(ShellFolder(FOLDERID_ProgramData));
-    for (const bool withoutAVariable : {false, true}) {
+    // ProgramData as the environment has it, moved (what the environment
+    // holds is taken, without its trailing separator) and removed (the shell
+    // is asked for every folder).
+    const struct {
+        const char* what;
+        bool set;
+        const wchar_t* value;  // null: as it is
+        std::u16string programData;
+    } cases[] = {
+        {"as it is", true, nullptr, ShellFolder(FOLDERID_ProgramData)},
+        {"moved", true, L"C:\\Moved\\ProgramData\\", u"C:\\Moved\\ProgramData"},
+        {"removed", false, nullptr, ShellFolder(FOLDERID_ProgramData)},
+    };
+    for (const auto& c : cases) {
         wchar_t saved[MAX_PATH] = L"";
         GetEnvironmentVariableW(L"ProgramData", saved, MAX_PATH);
-        if (withoutAVariable) SetEnvironmentVariableW(L"ProgramData", nullptr);
+        if (!c.set || c.value) SetEnvironmentVariableW(L"ProgramData", c.value);
         const platform::Result<std::vector<std::u16string>> folders =
             platform::VirtualizedFolders(app::kStepVirtualStore);
         const platform::Result<std::u16string> local = platform::LocalAppDataFolder(app::kStepVirtualStore);
         SetEnvironmentVariableW(L"ProgramData", saved);
-        ASSERT_TRUE(folders.ok() && local.ok()) << withoutAVariable;
-        EXPECT_EQ(folders.value(), expected) << "without ProgramData: " << withoutAVariable;
+        ASSERT_TRUE(folders.ok() && local.ok()) << c.what;
+        std::vector<std::u16string> all = expected;
+        all.push_back(c.programData);
+        EXPECT_EQ(folders.value(), all) << "ProgramData " << c.what;
         EXPECT_EQ(local.value(), ShellFolder(FOLDERID_LocalAppData));
     }
 }
