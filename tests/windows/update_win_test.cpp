@@ -182,7 +182,7 @@ TEST(Handles, ACloseKeepsTheCallersLastErrorOrReportsItsOwn) {
 
 // The name a file's handle gives after a rename is its new one, in the held
 // folder: what decides, after a rename reported failed, whether the clean-up
-// may remove the temporary file.
+// may remove the temporary file. A name no file can have is refused.
 TEST(FileSystem, AHandleTellsTheNameARenameGaveIt) {
     ScratchFolder folder;
     WriteFileBytes(folder / L"unit.xml", kOld);
@@ -191,6 +191,11 @@ TEST(FileSystem, AHandleTellsTheNameARenameGaveIt) {
     ASSERT_TRUE(platform::CreateNewFile(opened, u"unit.xml.1-1.new", file).ok());
     EXPECT_EQ(platform::HasName(file, opened, u"unit.xml").value(), false);
     EXPECT_EQ(platform::HasName(file, opened, u"UNIT.XML.1-1.NEW").value(), true);
+    // A name no file can have is refused before anything is renamed.
+    for (const std::u16string& bad : {std::u16string(), std::u16string(256, u'x')}) {
+        const platform::Status refused = platform::RenameInto(file, opened, bad);
+        EXPECT_EQ(refused.ok() ? 0u : refused.error().code(), static_cast<DWORD>(ERROR_INVALID_NAME)) << bad.size();
+    }
     ASSERT_TRUE(platform::RenameInto(file, opened, u"unit.xml").ok());
     EXPECT_EQ(platform::HasName(file, opened, u"unit.xml").value(), true);
     EXPECT_EQ(platform::HasName(file, opened, u"unit.xml.1-1.new").value(), false);
