@@ -402,26 +402,75 @@ void MaskedBitmap101(std::vector<Resource>& resources) {
     }
 }
 
-// A copy of the exe with bitmap 101 made 32 bits a pixel with colour masks
-// shows the same picture as the exe: its pixels start after the masks.
-TEST(PictureTest, ShowsABitmapWithColourMasks) {
-    const std::wstring folder = GetOptions().scratch + L"\\masked";
+// Bitmap 101 rewritten as 8 bits a pixel over a 256-colour palette (3 bits
+// of red, 3 of green, 2 of blue) that the header leaves uncounted
+// (biClrUsed 0, so 1 << 8 entries): its pixels start after the palette.
+void PalettedBitmap101(std::vector<Resource>& resources) {
+    for (Resource& r : resources) {
+        if (r.type != L"#2" || r.name != L"#101") continue;
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, r.bytes.data(), sizeof header);
+        const int width = header.biWidth, height = std::abs(header.biHeight);
+        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+        const std::size_t rowBytes = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
+        const unsigned char* rows = r.bytes.data() + header.biSize;
+        header.biBitCount = 8;
+        header.biCompression = BI_RGB;
+        header.biClrUsed = 0;
+        header.biSizeImage = static_cast<DWORD>(rowBytes * height);
+        std::vector<unsigned char> bytes(sizeof header + 256 * sizeof(RGBQUAD));
+        std::memcpy(bytes.data(), &header, sizeof header);
+        for (unsigned i = 0; i < 256; ++i) {
+            RGBQUAD colour{static_cast<BYTE>((i & 3) * 255 / 3), static_cast<BYTE>((i >> 2 & 7) * 255 / 7),
+                           static_cast<BYTE>((i >> 5) * 255 / 7), 0};
+            std::memcpy(bytes.data() + sizeof header + i * sizeof colour, &colour, sizeof colour);
+        }
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const unsigned char* pixel = rows + y * stride + x * 3;  // blue, green, red
+                bytes.push_back(static_cast<unsigned char>((pixel[2] >> 5) << 5 | (pixel[1] >> 5) << 2 | pixel[0] >> 6));
+            }
+            bytes.resize(bytes.size() + rowBytes - width);
+        }
+        r.bytes = bytes;
+    }
+}
+
+// A copy of the exe whose bitmap 101 takes another form any .bmp the build
+// is given may take shows that bitmap: the exe's own picture where the form
+// keeps every colour, else the copy's as the system draws it.
+struct PictureForm {
+    const char* name;
+    void (*rewrite)(std::vector<Resource>& resources);
+    bool keepsColours;
+};
+const PictureForm kPictureForms[] = {
+    {"ColourMasks", MaskedBitmap101, true},
+    {"Palette", PalettedBitmap101, false},
+};
+
+class PictureTest : public testing::TestWithParam<PictureForm> {};
+
+TEST_P(PictureTest, ShowsTheBitmapInAnyForm) {
+    const std::wstring folder = GetOptions().scratch + L"\\picture";
     RemoveTree(folder);
     ASSERT_TRUE(MakeFolders(folder));
     const std::wstring exe = folder + L"\\UpDate.exe";
     ASSERT_TRUE(CopyFileW(GetOptions().app.c_str(), exe.c_str(), FALSE));
     std::vector<Resource> resources = ResourcesOf(exe);
-    MaskedBitmap101(resources);
+    GetParam().rewrite(resources);
     ASSERT_TRUE(ReplaceResources(exe, resources));
     App app;
     Form form;
     ASSERT_TRUE(app.Start(exe, folder));
     ASSERT_TRUE(app.WaitForForm(form));
-    ExpectPictureOf(GetOptions().app, form);
+    ExpectPictureOf(GetParam().keepsColours ? GetOptions().app : exe, form);
     PostMessageW(form.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
     RemoveTree(folder);
 }
+INSTANTIATE_TEST_SUITE_P(Forms, PictureTest, testing::ValuesIn(kPictureForms),
+                         [](const testing::TestParamInfo<PictureForm>& info) { return std::string(info.param.name); });
 
 struct MissingResource {
     const char* name;
