@@ -77,6 +77,20 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     EXPECT_NE(platform::IdentityOf(other).value(), platform::IdentityOf(opened).value());
     other.reset();
     RemoveDirectoryW((folder / L"other").c_str());
+    // Another program's handles on the folder and on its drive's root, to list
+    // and to add files, sharing all: both walks open it all the same.
+    for (const std::wstring& held : {folder.path(), folder.path().substr(0, 3)}) {
+        const HANDLE holder = CreateFileW(held.c_str(), FILE_LIST_DIRECTORY | FILE_ADD_FILE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        for (const platform::Links links : {platform::Links::Follow, platform::Links::Refuse}) {
+            platform::UniqueFile again;
+            const platform::Status status = platform::OpenFolder(U16(folder.path()), links, again);
+            EXPECT_EQ(status.ok() ? 0u : status.error().code(), 0u) << std::string(held.begin(), held.end());
+        }
+        CloseHandle(holder);
+    }
 }
 
 // Every payload is written the same way, whatever its size: one larger than
