@@ -3,8 +3,11 @@
 mutants each operator must make from it (none on an arid line); ids that do
 not move when an unrelated line is added above; a per-line cap and a sample
 that pick the same mutants from the same text."""
+import contextlib
 import importlib.machinery
 import importlib.util
+import io
+import os
 import pathlib
 import subprocess
 import sys
@@ -89,6 +92,26 @@ def main():
     if {m.id for m in generate.sample(made, 5)} != {m.id for m in generate.sample(
             [m for m in moved if m.function == "Probe"], 5)}:
         failures.append("the sample moved when an unrelated line was added above")
+
+    # The report: a survivor listed as equivalent is explained and leaves the
+    # score; one Wine cannot show is explained only in a *_win32 file, and
+    # stays against the score.
+    native = generate.mutants_of("app/command_line.cpp", fixture())[:2]
+    win32 = generate.mutants_of("app/probe_win32.cpp", fixture())[:2]
+    results = [(native[0], "killed", ""), (native[1], "survived", ""), (win32[0], "survived", ""),
+               (win32[1], "survived", "")]
+    listed = ({native[1].id: "why"}, {win32[0].id: "why", win32[1].id: "why"})
+    with open(os.devnull, "w") as quiet, contextlib.redirect_stdout(quiet):
+        unexplained = generate.report(results, *listed)
+        native_unshown = generate.report([(native[1], "survived", "")], {}, {native[1].id: "why"})
+    if unexplained != 0 or native_unshown != 1:
+        failures.append(f"the report leaves {unexplained} unexplained (expected 0) and explains a native "
+                        f"survivor listed as unshown ({native_unshown}, expected 1)")
+    score = io.StringIO()
+    with contextlib.redirect_stdout(score):
+        generate.report(results, *listed)
+    if "33%" not in score.getvalue().splitlines()[-1]:
+        failures.append("a survivor Wine cannot show does not count against the score: " + score.getvalue())
 
     # The sample scripts/test judges, picked twice from this tree.
     picks = [subprocess.run([str(HERE / "generate"), "--sample", "12", "--list"], capture_output=True,
