@@ -266,22 +266,58 @@ TEST_F(WindowTest, CarriesTheProgramIconLargeAndSmall) {
     }
 }
 
-// A move to a monitor of another DPI; Wine has one DPI for all, so the
-// message is sent as the system would send it, without a suggested rectangle.
-TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
-    const UINT other = GetOptions().dpi == 96 ? 144 : 96;
-    const Layout& expected = *LayoutAt(other);
-    // The window is resized first and its controls moved after: the layout
-    // has settled only when all of it is as expected (or the wait ends).
-    PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(other, other), 0);
-    WaitFor([&] { return LayoutIs(form_, expected); });
-    ExpectLayout(form_, expected);
-    ExpectFont(form_.command1, expected.fontHeight, "Command1");
-    ExpectFont(form_.label1, expected.fontHeight, "Label1");
+// Whether `window` lies below `above` in the Z order.
+bool Below(HWND window, HWND above) {
+    for (HWND next = GetWindow(above, GW_HWNDNEXT); next; next = GetWindow(next, GW_HWNDNEXT))
+        if (next == window) return true;
+    return false;
+}
 
-    PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(GetOptions().dpi, GetOptions().dpi), 0);
-    WaitFor([&] { return LayoutIs(form_, *layout_); });
-    ExpectLayout(form_, *layout_);
+// A move to a monitor of another DPI and back. Wine has one DPI for all, so
+// the message is sent as the system would send it, with the rectangle it
+// suggests in the program's own memory. The window takes the suggested
+// corner, keeps its place in the Z order (below a window of the driver's
+// that was above it) and is laid out for the new DPI.
+TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(form_.window, &processId);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    ASSERT_NE(process, nullptr);
+    void* const remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    const HWND cover = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"STATIC", L"cover", WS_POPUP, 0, 0, 8, 8,
+                                       nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(cover, nullptr);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ASSERT_TRUE(Below(form_.window, cover));
+    RECT before;
+    GetWindowRect(form_.window, &before);
+    const UINT other = GetOptions().dpi == 96 ? 144 : 96;
+    const struct {
+        UINT dpi;
+        const Layout* layout;
+        LONG shift;
+    } steps[] = {{other, LayoutAt(other), 16}, {GetOptions().dpi, layout_, 0}};
+    for (const auto& step : steps) {
+        const RECT suggested{before.left + step.shift, before.top + step.shift, before.right + step.shift,
+                             before.bottom + step.shift};
+        ASSERT_TRUE(WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr));
+        // The window is resized first and its controls moved after: the layout
+        // has settled only when all of it is as expected (or the wait ends).
+        PostMessageW(form_.window, WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi), reinterpret_cast<LPARAM>(remote));
+        WaitFor([&] { return LayoutIs(form_, *step.layout); });
+        ExpectLayout(form_, *step.layout);
+        ExpectFont(form_.command1, step.layout->fontHeight, "Command1");
+        ExpectFont(form_.label1, step.layout->fontHeight, "Label1");
+        RECT now;
+        GetWindowRect(form_.window, &now);
+        EXPECT_EQ(now.left, suggested.left) << step.dpi << " DPI";
+        EXPECT_EQ(now.top, suggested.top) << step.dpi << " DPI";
+        EXPECT_TRUE(Below(form_.window, cover)) << "the window came to the top at " << step.dpi << " DPI";
+    }
+    DestroyWindow(cover);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
 }
 
 // A copy of the exe with a resource taken out: the load fails, the user is
