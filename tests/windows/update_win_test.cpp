@@ -21,6 +21,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -77,6 +78,18 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     EXPECT_NE(platform::IdentityOf(other).value(), platform::IdentityOf(opened).value());
     other.reset();
     RemoveDirectoryW((folder / L"other").c_str());
+    // Seventeen folders made one after another, whose file indexes differ
+    // in their low bits, have seventeen identities: all of each index counts.
+    std::set<std::u16string> identities;
+    for (int i = 0; i < 17; ++i) {
+        const std::wstring made = folder / (L"f" + std::to_wstring(i));
+        ASSERT_TRUE(CreateDirectoryW(made.c_str(), nullptr));
+        platform::UniqueFile held;
+        ASSERT_TRUE(platform::OpenFolder(U16(made), platform::Links::Follow, held).ok());
+        identities.insert(platform::IdentityOf(held).value());
+    }
+    EXPECT_EQ(identities.size(), 17u);
+    for (int i = 0; i < 17; ++i) RemoveDirectoryW((folder / (L"f" + std::to_wstring(i))).c_str());
     // Another program's handles on the folder and on its drive's root, to list
     // and to add files, sharing all: both walks open it all the same.
     for (const std::wstring& held : {folder.path(), folder.path().substr(0, 3)}) {
