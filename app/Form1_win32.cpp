@@ -48,13 +48,6 @@ int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kT
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-// The error of a resource lookup that failed; a lookup that found the block
-// but not the entry leaves none of its own.
-DWORD ResourceError() {
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_RESOURCE_NAME_NOT_FOUND;
-}
-
 void ShowLoadFailure(const char16_t* what, DWORD error) {
     std::u16string text = what;
     text += u"：";
@@ -69,7 +62,7 @@ DWORD LoadPicture(platform::UniqueBitmap& picture, SIZE& pixels) {
     DWORD size = 0;
     const auto* bytes = static_cast<const unsigned char*>(
         resources::FindResourceBytes(RT_BITMAP, MAKEINTRESOURCEW(IDB_PRODUCT), &size));
-    if (!bytes) return ResourceError();
+    if (!bytes) return resources::LastResourceError();
 
     BITMAPINFOHEADER header;
     if (size < sizeof header) return ERROR_INVALID_DATA;
@@ -204,10 +197,9 @@ DWORD Form1::Load() {
         ShowLoadFailure(u"无法载入位图 101", error);
         return error;
     }
-    SetLastError(ERROR_SUCCESS);
     const platform::Result<std::u16string> description = resources::LoadStringResource(IDS_DESCRIPTION);
     if (!description.ok()) {
-        const DWORD error = ResourceError();
+        const DWORD error = description.error().code();
         ShowLoadFailure(u"无法载入字符串 103", error);
         return error;
     }

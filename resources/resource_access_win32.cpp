@@ -6,11 +6,7 @@
 namespace resources {
 namespace {
 
-// The error FindResourceEx left, or ERROR_RESOURCE_NAME_NOT_FOUND.
-platform::Error NotFound() {
-    const DWORD error = GetLastError();
-    return platform::Error(kStepLoadResource, error != 0 ? error : platform::kErrorResourceNameNotFound);
-}
+platform::Error NotFound() { return platform::Error(kStepLoadResource, LastResourceError()); }
 
 HMODULE g_module = nullptr;
 
@@ -20,6 +16,11 @@ constexpr unsigned kStringsPerBlock = 16;
 void SetResourceModule(HMODULE module) { g_module = module; }
 
 HMODULE ResourceModule() { return g_module ? g_module : GetModuleHandleW(nullptr); }
+
+DWORD LastResourceError() {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : platform::kErrorResourceNameNotFound;
+}
 
 const void* FindResourceBytes(LPCWSTR type, LPCWSTR name, DWORD* size) {
     const HMODULE module = ResourceModule();

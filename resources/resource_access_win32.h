@@ -14,4 +14,8 @@ HMODULE ResourceModule();
 // The bytes of resource `name` of `type` in language 2052, or null when absent.
 const void* FindResourceBytes(LPCWSTR type, LPCWSTR name, DWORD* size);
 
+// Right after FindResourceBytes gave null: the error it left, or
+// ERROR_RESOURCE_NAME_NOT_FOUND.
+DWORD LastResourceError();
+
 }  // namespace resources
