@@ -382,6 +382,12 @@ bool ReplaceResources(const std::wstring& exe, const std::vector<Resource>& reso
     return EndUpdateResourceW(update, FALSE) != FALSE;
 }
 
+// Every string table block: the exe has no string resource at all.
+void RemoveStrings(std::vector<Resource>& resources) {
+    resources.erase(std::remove_if(resources.begin(), resources.end(), [](const Resource& r) { return r.type == L"#6"; }),
+                    resources.end());
+}
+
 void RemoveBitmap101(std::vector<Resource>& resources) {
     resources.erase(std::remove_if(resources.begin(), resources.end(),
                                    [](const Resource& r) { return r.type == L"#2" && r.name == L"#101"; }),
@@ -393,6 +399,12 @@ void EmptyBitmap101(std::vector<Resource>& resources) {
     for (Resource& r : resources)
         if (r.type == L"#2" && r.name == L"#101" && r.bytes.size() >= sizeof(BITMAPINFOHEADER))
             std::memset(r.bytes.data() + offsetof(BITMAPINFOHEADER, biHeight), 0, sizeof(LONG));
+}
+
+// Bitmap 101 cut after its header: a picture with no pixels.
+void HeaderOnlyBitmap101(std::vector<Resource>& resources) {
+    for (Resource& r : resources)
+        if (r.type == L"#2" && r.name == L"#101") r.bytes.resize(sizeof(BITMAPINFOHEADER));
 }
 
 // Strings 96 to 111 share block 7; 103 becomes empty, which is how a string
@@ -517,7 +529,9 @@ struct MissingResource {
 const MissingResource kMissingResources[] = {
     {"Bitmap101", RemoveBitmap101, u8"无法载入位图 101：", ERROR_RESOURCE_TYPE_NOT_FOUND},
     {"Bitmap101WithoutRows", EmptyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
+    {"Bitmap101WithoutPixels", HeaderOnlyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
     {"String103", RemoveString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
+    {"Strings", RemoveStrings, u8"无法载入字符串 103：", ERROR_RESOURCE_TYPE_NOT_FOUND},
 };
 
 class LoadFailureTest : public testing::TestWithParam<MissingResource> {};
