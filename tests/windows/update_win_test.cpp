@@ -155,6 +155,10 @@ TEST(FileSystem, AppendsToALogAViewerHolds) {
     };
     for (const auto& way : ways) {
         ASSERT_TRUE(way.append().ok()) << way.how;
+        // The append made the log and holds nothing of it once it returns.
+        const HANDLE alone = CreateFileW((folder / way.name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(alone, INVALID_HANDLE_VALUE) << way.how << ": " << GetLastError();
+        CloseHandle(alone);
         const HANDLE viewer =
             CreateFileW((folder / way.name).c_str(), GENERIC_READ,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -178,12 +182,25 @@ TEST(FileSystem, GivesAPathsLongForm) {
     wchar_t shortName[MAX_PATH];
     ASSERT_NE(GetShortPathNameW(longName.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortName), longName) << "no 8.3 name here";
-    for (const std::wstring& path : {longName, std::wstring(shortName)}) {
+    // And one longer than MAX_PATH, which takes a second call with the size
+    // the first asked for.
+    std::wstring deep = longName;
+    for (const wchar_t part : {L'a', L'b', L'c'}) {
+        deep += L'\\' + std::wstring(100, part);
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    const std::pair<std::wstring, std::wstring> paths[] = {
+        {longName, longName}, {shortName, longName}, {deep, deep}};
+    for (const auto& [path, expected] : paths) {
         const platform::Result<std::u16string> found = platform::LongPath(U16(path));
-        EXPECT_EQ(found.ok() ? found.value() : u"failed", U16(longName)) << std::string(path.begin(), path.end());
+        EXPECT_EQ(found.ok() ? found.value() : u"failed", U16(expected)) << std::string(path.begin(), path.end());
     }
     const platform::Result<std::u16string> missing = platform::LongPath(U16(folder / L"missing"));
     EXPECT_EQ(missing.ok() ? 0u : missing.error().code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (int i = 0; i < 3; ++i) {
+        RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+        deep.resize(deep.rfind(L'\\'));
+    }
     RemoveDirectoryW(longName.c_str());
 }
 
