@@ -185,7 +185,8 @@ TEST(FileSystem, GivesAPathsLongForm) {
     // And one longer than MAX_PATH, which takes a second call with the size
     // the first asked for.
     std::wstring deep = longName;
-    for (const wchar_t part : {L'a', L'b', L'c'}) {
+    const wchar_t parts[] = {L'a', L'b', L'c', L'd', L'e', L'f'};
+    for (const wchar_t part : parts) {
         deep += L'\\' + std::wstring(100, part);
         ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
     }
@@ -197,7 +198,15 @@ TEST(FileSystem, GivesAPathsLongForm) {
     }
     const platform::Result<std::u16string> missing = platform::LongPath(U16(folder / L"missing"));
     EXPECT_EQ(missing.ok() ? 0u : missing.error().code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    for (int i = 0; i < 3; ++i) {
+    // A log line lands in a folder that deep, whose object names are longer
+    // than the first buffer their look-up tries.
+    platform::UniqueFile deepFolder;
+    ASSERT_TRUE(platform::OpenFolder(U16(L"\\\\?\\" + deep), platform::Links::Follow, deepFolder).ok());
+    const platform::Status appended = platform::AppendInFolder(deepFolder, u"deep.log", {'l', '\r', '\n'});
+    EXPECT_TRUE(appended.ok()) << (appended.ok() ? 0u : appended.error().code());
+    deepFolder.reset();
+    DeleteFileW((L"\\\\?\\" + deep + L"\\deep.log").c_str());
+    for (std::size_t i = 0; i < std::size(parts); ++i) {
         RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
         deep.resize(deep.rfind(L'\\'));
     }
