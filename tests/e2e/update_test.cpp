@@ -169,17 +169,25 @@ void ExpectBoxAndDismiss(const App& app, const Form& form, const char* message, 
 
 class UpdateRunTest : public testing::TestWithParam<matrix::RunCase> {};
 
+std::vector<std::string> LogLines(const std::wstring& log);
+std::string Field(const std::string& line, const std::string& name);
+
+// The window's run also logs its line to the /log it was started with.
 TEST_P(UpdateRunTest, ClickReportsTheOutcome) {
     const matrix::RunCase& c = GetParam();
     Installation installation(c);
     ASSERT_NO_FATAL_FAILURE(installation.Prepare());
     ASSERT_TRUE(EnsureSharedApp());
     const Form& form = SharedForm();
+    const std::size_t logged = LogLines(SharedRunLog()).size();
 
     PostMessageW(form.command1, BM_CLICK, 0, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectBoxAndDismiss(SharedApp(), form, MessageOf(c.outcome), IconOf(c.outcome)));
     installation.Release();
     installation.ExpectAfterRun();
+    const std::vector<std::string> lines = LogLines(SharedRunLog());
+    ASSERT_EQ(lines.size(), logged + 1) << "the click logged no line";
+    EXPECT_EQ(Field(lines.back(), "exit"), std::to_string(c.exitCode)) << lines.back();
 }
 INSTANTIATE_TEST_SUITE_P(Cases, UpdateRunTest, testing::ValuesIn(matrix::kRunCases),
                          [](const testing::TestParamInfo<matrix::RunCase>& info) {
