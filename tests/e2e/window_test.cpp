@@ -384,8 +384,9 @@ bool ReplaceResources(const std::wstring& exe, const std::vector<Resource>& reso
 
 // Every string table block: the exe has no string resource at all.
 void RemoveStrings(std::vector<Resource>& resources) {
-    resources.erase(std::remove_if(resources.begin(), resources.end(), [](const Resource& r) { return r.type == L"#6"; }),
-                    resources.end());
+    resources.erase(
+        std::remove_if(resources.begin(), resources.end(), [](const Resource& r) { return r.type == L"#6"; }),
+        resources.end());
 }
 
 void RemoveBitmap101(std::vector<Resource>& resources) {
@@ -476,7 +477,8 @@ void PalettedBitmap101(std::vector<Resource>& resources) {
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 const unsigned char* pixel = rows + y * stride + x * 3;  // blue, green, red
-                bytes.push_back(static_cast<unsigned char>((pixel[2] >> 5) << 5 | (pixel[1] >> 5) << 2 | pixel[0] >> 6));
+                bytes.push_back(
+                    static_cast<unsigned char>((pixel[2] >> 5) << 5 | (pixel[1] >> 5) << 2 | pixel[0] >> 6));
             }
             bytes.resize(bytes.size() + rowBytes - width);
         }

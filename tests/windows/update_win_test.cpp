@@ -90,6 +90,11 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     }
     EXPECT_EQ(identities.size(), 17u);
     for (int i = 0; i < 17; ++i) RemoveDirectoryW((folder / (L"f" + std::to_wstring(i))).c_str());
+    // The drive's root itself, by the walk too.
+    platform::UniqueFile root;
+    const platform::Status rootOpened =
+        platform::OpenFolder(U16(folder.path().substr(0, 3)), platform::Links::Refuse, root);
+    EXPECT_TRUE(rootOpened.ok()) << rootOpened.error().code();
     // Another program's handles on the folder and on its drive's root, to list
     // and to add files, sharing all: both walks open it all the same.
     for (const std::wstring& held : {folder.path(), folder.path().substr(0, 3)}) {
@@ -156,7 +161,8 @@ TEST(FileSystem, AppendsToALogAViewerHolds) {
     for (const auto& way : ways) {
         ASSERT_TRUE(way.append().ok()) << way.how;
         // The append made the log and holds nothing of it once it returns.
-        const HANDLE alone = CreateFileW((folder / way.name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE alone =
+            CreateFileW((folder / way.name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(alone, INVALID_HANDLE_VALUE) << way.how << ": " << GetLastError();
         CloseHandle(alone);
         const HANDLE viewer =
@@ -190,8 +196,7 @@ TEST(FileSystem, GivesAPathsLongForm) {
         deep += L'\\' + std::wstring(100, part);
         ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
     }
-    const std::pair<std::wstring, std::wstring> paths[] = {
-        {longName, longName}, {shortName, longName}, {deep, deep}};
+    const std::pair<std::wstring, std::wstring> paths[] = {{longName, longName}, {shortName, longName}, {deep, deep}};
     for (const auto& [path, expected] : paths) {
         const platform::Result<std::u16string> found = platform::LongPath(U16(path));
         EXPECT_EQ(found.ok() ? found.value() : u"failed", U16(expected)) << std::string(path.begin(), path.end());
