@@ -277,7 +277,8 @@ bool Below(HWND window, HWND above) {
 // the message is sent as the system would send it, with the rectangle it
 // suggests in the program's own memory. The window takes the suggested
 // corner, keeps its place in the Z order (below a window of the driver's
-// that was above it) and is laid out for the new DPI.
+// that was above it), leaves the driver's window active and is laid out
+// for the new DPI.
 TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
     DWORD processId = 0;
     GetWindowThreadProcessId(form_.window, &processId);
@@ -285,10 +286,11 @@ TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
     ASSERT_NE(process, nullptr);
     void* const remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     ASSERT_NE(remote, nullptr);
-    const HWND cover = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"STATIC", L"cover", WS_POPUP, 0, 0, 8, 8,
+    const HWND cover = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"cover", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8,
                                        nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(cover, nullptr);
-    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetForegroundWindow(cover);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cover; }));
     ASSERT_TRUE(Below(form_.window, cover));
     RECT before;
     GetWindowRect(form_.window, &before);
@@ -314,6 +316,7 @@ TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
         EXPECT_EQ(now.left, suggested.left) << step.dpi << " DPI";
         EXPECT_EQ(now.top, suggested.top) << step.dpi << " DPI";
         EXPECT_TRUE(Below(form_.window, cover)) << "the window came to the top at " << step.dpi << " DPI";
+        EXPECT_EQ(GetForegroundWindow(), cover) << "the window was activated at " << step.dpi << " DPI";
     }
     DestroyWindow(cover);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
