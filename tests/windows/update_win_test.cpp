@@ -141,10 +141,11 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"unit.xml"});
 }
 
-// A log a viewer holds open, reading and sharing it as log viewers do, takes
-// a run's line all the same, by path (a user's run) and in the held folder
-// (a privileged run's); the second line lands after the first.
-TEST(FileSystem, AppendsToALogAViewerHolds) {
+// A log that another program holds open, reading and appending and sharing
+// both as log viewers and other runs do, takes a run's line all the same,
+// by path (a user's run) and in the held folder (a privileged run's); the
+// second line lands after the first.
+TEST(FileSystem, AppendsToALogAnotherProgramHolds) {
     ScratchFolder folder;
     platform::UniqueFile opened;
     ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
@@ -166,7 +167,7 @@ TEST(FileSystem, AppendsToALogAViewerHolds) {
         EXPECT_NE(alone, INVALID_HANDLE_VALUE) << way.how << ": " << GetLastError();
         CloseHandle(alone);
         const HANDLE viewer =
-            CreateFileW((folder / way.name).c_str(), GENERIC_READ,
+            CreateFileW((folder / way.name).c_str(), GENERIC_READ | FILE_APPEND_DATA,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
         const platform::Status held = way.append();
