@@ -405,6 +405,18 @@ void EmptyBitmap101(std::vector<Resource>& resources) {
             std::memset(r.bytes.data() + offsetof(BITMAPINFOHEADER, biHeight), 0, sizeof(LONG));
 }
 
+// Bitmap 101 with a header that claims 32767 by 32767 pixels (3 GB at 24
+// bits), more than the system makes a bitmap of: the error it gives is
+// the one the user reads.
+void HugeBitmap101(std::vector<Resource>& resources) {
+    for (Resource& r : resources)
+        if (r.type == L"#2" && r.name == L"#101" && r.bytes.size() >= sizeof(BITMAPINFOHEADER)) {
+            const LONG side = 32767;
+            std::memcpy(r.bytes.data() + offsetof(BITMAPINFOHEADER, biWidth), &side, sizeof side);
+            std::memcpy(r.bytes.data() + offsetof(BITMAPINFOHEADER, biHeight), &side, sizeof side);
+        }
+}
+
 // Bitmap 101 cut after its header: a picture with no pixels.
 void HeaderOnlyBitmap101(std::vector<Resource>& resources) {
     for (Resource& r : resources)
@@ -535,6 +547,7 @@ const MissingResource kMissingResources[] = {
     {"Bitmap101", RemoveBitmap101, u8"无法载入位图 101：", ERROR_RESOURCE_TYPE_NOT_FOUND},
     {"Bitmap101WithoutRows", EmptyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
     {"Bitmap101WithoutPixels", HeaderOnlyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
+    {"Bitmap101TooLarge", HugeBitmap101, u8"无法载入位图 101：", ERROR_INVALID_PARAMETER},  // as Wine refuses it
     {"String103", RemoveString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
     {"Strings", RemoveStrings, u8"无法载入字符串 103：", ERROR_RESOURCE_TYPE_NOT_FOUND},
 };
