@@ -174,6 +174,8 @@ TEST_F(WindowTest, CaptionControlsAndLayoutAtTheDpiOfTheRun) {
     // at 144 DPI); Wine stretches it either way, so the style is read here.
     EXPECT_EQ(GetWindowLongW(form_.image1, GWL_STYLE) & (SS_TYPEMASK | SS_REALSIZECONTROL),
               SS_BITMAP | SS_REALSIZECONTROL);
+    // An "&" in the description shows as itself, not as a mnemonic.
+    EXPECT_EQ(GetWindowLongW(form_.label1, GWL_STYLE) & SS_NOPREFIX, static_cast<LONG>(SS_NOPREFIX));
     ExpectLayout(form_, *layout_);
 
     // It opened in the middle of the work area, where the system centres

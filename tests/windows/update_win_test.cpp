@@ -90,6 +90,11 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     }
     EXPECT_EQ(identities.size(), 17u);
     for (int i = 0; i < 17; ++i) RemoveDirectoryW((folder / (L"f" + std::to_wstring(i))).c_str());
+    // A part longer than a name may be is refused as a bad name by the walk.
+    platform::UniqueFile tooLong;
+    const platform::Status longPart =
+        platform::OpenFolder(U16(folder / std::wstring(256, L'x')), platform::Links::Refuse, tooLong);
+    EXPECT_EQ(longPart.ok() ? 0u : longPart.error().code(), static_cast<DWORD>(ERROR_INVALID_NAME));
     // The drive's root itself, by the walk too.
     platform::UniqueFile root;
     const platform::Status rootOpened =
@@ -294,6 +299,7 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
     } cases[] = {
         {"as it is", true, nullptr, ShellFolder(FOLDERID_ProgramData)},
         {"moved", true, L"C:\\Moved\\ProgramData\\", u"C:\\Moved\\ProgramData"},
+        {"a drive's root", true, L"C:\\", u"C:\\"},
         {"removed", false, nullptr, ShellFolder(FOLDERID_ProgramData)},
     };
     for (const auto& c : cases) {
