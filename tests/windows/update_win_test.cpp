@@ -332,7 +332,8 @@ TEST(SystemErrorText, IsTheSystemsTextOrElseTheNumber) {
     } kCases[] = {
         {ERROR_ACCESS_DENIED, true, u""},
         {ERROR_RESOURCE_NAME_NOT_FOUND, true, u""},
-        {ERROR_BAD_EXE_FORMAT, true, u""},  // "%1 is not a valid Win32 application.": the insert left as it is
+        // "%1 is not a valid Win32 application.": the insert left as it is.
+        {ERROR_BAD_EXE_FORMAT, true, u""},
         {99999, false, u"系统错误 99999"},
         {0x20001234, false, u"系统错误 536875572"},
     };
