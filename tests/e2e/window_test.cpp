@@ -441,66 +441,59 @@ void RemoveString103(std::vector<Resource>& resources) {
         }
 }
 
-// Bitmap 101 (24 bits a pixel) rewritten as 32 bits a pixel with its colour
-// masks after the header (BI_BITFIELDS), a form any .bmp the build is given
-// may take.
-void MaskedBitmap101(std::vector<Resource>& resources) {
+// Bitmap 101 (24 bits a pixel, as the build is given it) rewritten as `bits`
+// a pixel: `table` (colour masks or a palette) after the header, then each
+// pixel as `encode` makes it from its blue, green and red, rows padded to
+// four bytes.
+void RecodeBitmap101(std::vector<Resource>& resources, WORD bits, DWORD compression,
+                     const std::vector<unsigned char>& table,
+                     void (*encode)(const unsigned char* pixel, std::vector<unsigned char>& out)) {
     for (Resource& r : resources) {
         if (r.type != L"#2" || r.name != L"#101") continue;
         BITMAPINFOHEADER header;
         std::memcpy(&header, r.bytes.data(), sizeof header);
         const int width = header.biWidth, height = std::abs(header.biHeight);
         const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+        const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits / 8 + 3) & ~std::size_t{3};
         const unsigned char* rows = r.bytes.data() + header.biSize;
-        header.biBitCount = 32;
-        header.biCompression = BI_BITFIELDS;
-        header.biSizeImage = static_cast<DWORD>(width) * height * 4;
-        const DWORD masks[] = {0xFF0000, 0xFF00, 0xFF};
-        std::vector<unsigned char> bytes(sizeof header + sizeof masks);
-        std::memcpy(bytes.data(), &header, sizeof header);
-        std::memcpy(bytes.data() + sizeof header, masks, sizeof masks);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const unsigned char* pixel = rows + y * stride + x * 3;
-                bytes.insert(bytes.end(), {pixel[0], pixel[1], pixel[2], 0});
-            }
+        header.biBitCount = bits;
+        header.biCompression = compression;
+        header.biClrUsed = 0;
+        header.biSizeImage = static_cast<DWORD>(rowBytes * height);
+        std::vector<unsigned char> bytes(reinterpret_cast<const unsigned char*>(&header),
+                                         reinterpret_cast<const unsigned char*>(&header + 1));
+        bytes.insert(bytes.end(), table.begin(), table.end());
+        for (int y = 0; y < height; ++y) {
+            const std::size_t rowStart = bytes.size();
+            for (int x = 0; x < width; ++x) encode(rows + y * stride + x * 3, bytes);
+            bytes.resize(rowStart + rowBytes);
+        }
         r.bytes = bytes;
     }
 }
 
-// Bitmap 101 rewritten as 8 bits a pixel over a 256-colour palette (3 bits
-// of red, 3 of green, 2 of blue) that the header leaves uncounted
-// (biClrUsed 0, so 1 << 8 entries): its pixels start after the palette.
+// 32 bits a pixel with colour masks after the header (BI_BITFIELDS).
+void MaskedBitmap101(std::vector<Resource>& resources) {
+    const DWORD masks[] = {0xFF0000, 0xFF00, 0xFF};
+    const auto* table = reinterpret_cast<const unsigned char*>(masks);
+    RecodeBitmap101(resources, 32, BI_BITFIELDS, {table, table + sizeof masks},
+                    [](const unsigned char* pixel, std::vector<unsigned char>& out) {
+                        out.insert(out.end(), {pixel[0], pixel[1], pixel[2], 0});
+                    });
+}
+
+// 8 bits a pixel over a 256-colour palette (3 bits of red, 3 of green, 2 of
+// blue) that the header leaves uncounted (biClrUsed 0, so 1 << 8 entries):
+// the pixels start after the palette.
 void PalettedBitmap101(std::vector<Resource>& resources) {
-    for (Resource& r : resources) {
-        if (r.type != L"#2" || r.name != L"#101") continue;
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, r.bytes.data(), sizeof header);
-        const int width = header.biWidth, height = std::abs(header.biHeight);
-        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-        const std::size_t rowBytes = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
-        const unsigned char* rows = r.bytes.data() + header.biSize;
-        header.biBitCount = 8;
-        header.biCompression = BI_RGB;
-        header.biClrUsed = 0;
-        header.biSizeImage = static_cast<DWORD>(rowBytes * height);
-        std::vector<unsigned char> bytes(sizeof header + 256 * sizeof(RGBQUAD));
-        std::memcpy(bytes.data(), &header, sizeof header);
-        for (unsigned i = 0; i < 256; ++i) {
-            RGBQUAD colour{static_cast<BYTE>((i & 3) * 255 / 3), static_cast<BYTE>((i >> 2 & 7) * 255 / 7),
-                           static_cast<BYTE>((i >> 5) * 255 / 7), 0};
-            std::memcpy(bytes.data() + sizeof header + i * sizeof colour, &colour, sizeof colour);
-        }
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const unsigned char* pixel = rows + y * stride + x * 3;  // blue, green, red
-                bytes.push_back(
-                    static_cast<unsigned char>((pixel[2] >> 5) << 5 | (pixel[1] >> 5) << 2 | pixel[0] >> 6));
-            }
-            bytes.resize(bytes.size() + rowBytes - width);
-        }
-        r.bytes = bytes;
-    }
+    std::vector<unsigned char> palette;
+    for (unsigned i = 0; i < 256; ++i)
+        palette.insert(palette.end(), {static_cast<unsigned char>((i & 3) * 255 / 3),
+                                       static_cast<unsigned char>((i >> 2 & 7) * 255 / 7),
+                                       static_cast<unsigned char>((i >> 5) * 255 / 7), 0});
+    RecodeBitmap101(resources, 8, BI_RGB, palette, [](const unsigned char* pixel, std::vector<unsigned char>& out) {
+        out.push_back(static_cast<unsigned char>((pixel[2] >> 5) << 5 | (pixel[1] >> 5) << 2 | pixel[0] >> 6));
+    });
 }
 
 // A copy of the exe whose bitmap 101 takes another form any .bmp the build
