@@ -229,6 +229,11 @@ bool App::Start(const std::wstring& exe, const std::wstring& folder, const std::
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (askedSize_) {
+        startup.dwFlags |= STARTF_USESIZE;
+        startup.dwXSize = askedSize_->cx;
+        startup.dwYSize = askedSize_->cy;
+    }
     PROCESS_INFORMATION created{};
     const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
     const BOOL started = token ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,

@@ -97,6 +97,8 @@ public:
     bool Start(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments = L"",
                HANDLE token = nullptr, bool suspended = false);
     void Resume();
+    // The window size a launcher asks for (STARTF_USESIZE) on the next Start.
+    void AskForSize(SIZE size) { askedSize_ = size; }
     // Starts `exe` through ShellExecuteExW's "runas" verb, as an administrator
     // asks for an elevated run (no thread id is known then).
     bool StartElevated(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments);
@@ -112,6 +114,7 @@ public:
 private:
     HANDLE process_ = nullptr;
     HANDLE suspendedThread_ = nullptr;
+    std::optional<SIZE> askedSize_;
     ULONGLONG startedAt_ = 0;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;

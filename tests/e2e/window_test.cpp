@@ -34,6 +34,8 @@ struct Layout {
 constexpr Layout kLayouts[] = {
     {96, 420, 152, {168, 96, 89, 25}, {280, 96, 89, 25}, {112, 40, 289, 25}, {16, 16, 72, 72}, -12},
     {144, 630, 228, {252, 144, 134, 38}, {420, 144, 134, 38}, {168, 60, 434, 38}, {24, 24, 108, 108}, -18},
+    // No monitor's, but every size rounds, the font's 12.5 points included.
+    {100, 438, 158, {175, 100, 93, 26}, {292, 100, 93, 26}, {117, 42, 301, 26}, {17, 17, 75, 75}, -13},
 };
 const Layout* LayoutAt(UINT dpi) {
     for (const Layout& layout : kLayouts)
@@ -142,6 +144,8 @@ TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
          },
          form_.command2, form_.command1},
         {"a press on Command1", [&] { pressReleasedOff(form_.command1); }, form_.command1, form_.command2},
+        // Esc is no button's: the dialog manager's IDCANCEL names neither.
+        {"Esc", [] { PressKey(VK_ESCAPE); }, form_.command1, form_.command2},
     };
     const auto defaultId = [&] {
         const LRESULT defId = SendMessageW(form_.window, DM_GETDEFID, 0, 0);
@@ -158,11 +162,15 @@ TEST_F(WindowTest, Command1HasTheFocusAndTabMovesBetweenTheButtons) {
         EXPECT_TRUE(isDefault(move.to) && !isDefault(move.from)) << move.how;
         EXPECT_EQ(defaultId(), GetDlgCtrlID(move.to)) << move.how;
     }
-    EXPECT_TRUE(SharedApp().running()) << "a press released off Command2 closed the window";
+    EXPECT_TRUE(SharedApp().running()) << "a press released off Command2, or Esc, closed the window";
 }
 
 TEST_F(WindowTest, CaptionControlsAndLayoutAtTheDpiOfTheRun) {
     EXPECT_EQ(WindowText(form_.window), "Tolvar Update");
+    // A fixed frame with a system menu and a minimize box, but no maximize box.
+    EXPECT_EQ(GetWindowLongW(form_.window, GWL_STYLE) &
+                  (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+              static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     const std::vector<HWND> expectedOrder{form_.command1, form_.command2, form_.label1, form_.image1};
     EXPECT_EQ(ChildrenInZOrder(form_.window), expectedOrder) << "children in tab order";
     EXPECT_EQ(ClassName(form_.command1), "Button");
@@ -301,7 +309,7 @@ TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
         UINT dpi;
         const Layout* layout;
         LONG shift;
-    } steps[] = {{other, LayoutAt(other), 16}, {GetOptions().dpi, layout_, 0}};
+    } steps[] = {{other, LayoutAt(other), 16}, {100, LayoutAt(100), 8}, {GetOptions().dpi, layout_, 0}};
     for (const auto& step : steps) {
         const RECT suggested{before.left + step.shift, before.top + step.shift, before.right + step.shift,
                              before.bottom + step.shift};
@@ -520,11 +528,20 @@ TEST_P(PictureTest, ShowsTheBitmapInAnyForm) {
     std::vector<Resource> resources = ResourcesOf(exe);
     GetParam().rewrite(resources);
     ASSERT_TRUE(ReplaceResources(exe, resources));
+    // Started as a launcher that asks for a window size does, with the width
+    // right and the height not: the window keeps its design size all the same.
+    ASSERT_TRUE(EnsureSharedApp());
+    RECT designed, designedClient, client;
+    GetWindowRect(SharedForm().window, &designed);
+    GetClientRect(SharedForm().window, &designedClient);
     App app;
+    app.AskForSize({designed.right - designed.left, designed.bottom - designed.top + 40});
     Form form;
     ASSERT_TRUE(app.Start(exe, folder));
     ASSERT_TRUE(app.WaitForForm(form));
     ExpectPictureOf(GetParam().keepsColours ? GetOptions().app : exe, form);
+    GetClientRect(form.window, &client);
+    EXPECT_EQ(BoxOf(client), BoxOf(designedClient));
     PostMessageW(form.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
     RemoveTree(folder);

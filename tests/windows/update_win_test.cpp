@@ -6,7 +6,9 @@
 #include "platform/file_system.h"
 #include "platform/handles_win32.h"
 #include "platform/known_folders.h"
+#include "platform/session.h"
 #include "platform/system_error.h"
+#include "platform/system_library_win32.h"
 
 #include <initguid.h>
 #include <knownfolders.h>
@@ -130,6 +132,14 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     // Read back through the held folder, as after an elevated copy: the
     // bytes written pass, any others fail the check.
     EXPECT_TRUE(platform::VerifyFile(opened, u"unit.xml", large.data(), large.size()).ok());
+    // So they do while another program holds the file open to write, sharing everything.
+    const HANDLE writer =
+        CreateFileW((folder / L"unit.xml").c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const platform::Status shared = platform::VerifyFile(opened, u"unit.xml", large.data(), large.size());
+    CloseHandle(writer);
+    EXPECT_TRUE(shared.ok()) << (shared.ok() ? 0u : shared.error().code());
     const platform::Status other = platform::VerifyFile(opened, u"unit.xml", kOld.data(), kOld.size());
     EXPECT_FALSE(other.ok());
     EXPECT_EQ(other.error().step(), platform::Step::Verify);
@@ -253,6 +263,12 @@ TEST(FileSystem, AHandleTellsTheNameARenameGaveIt) {
     platform::UniqueFile opened, file;
     ASSERT_TRUE(platform::OpenFolder(U16(folder.path()), platform::Links::Follow, opened).ok());
     ASSERT_TRUE(platform::CreateNewFile(opened, u"unit.xml.1-1.new", file).ok());
+    // While it is held, nobody else opens the temporary file, to read it half written or otherwise.
+    const HANDLE reader =
+        CreateFileW((folder / L"unit.xml.1-1.new").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(reader == INVALID_HANDLE_VALUE ? GetLastError() : 0u, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
     EXPECT_EQ(platform::HasName(file, opened, u"unit.xml").value(), false);
     EXPECT_EQ(platform::HasName(file, opened, u"UNIT.XML.1-1.NEW").value(), true);
     // A name no file can have is refused before anything is renamed.
@@ -353,6 +369,32 @@ TEST(SystemErrorText, IsTheSystemsTextOrElseTheNumber) {
             EXPECT_EQ(text, c.text) << c.error;
         }
     }
+}
+
+// A system function that cannot be had is null with the loader's own error,
+// which is what a box then names.
+TEST(SystemFunctions, AreFoundOrNullWithTheLoadersError) {
+    const struct {
+        const wchar_t* library;
+        const char* name;
+        DWORD error;  // 0: found
+    } kCases[] = {
+        {L"kernel32.dll", "GetTickCount", 0},
+        {L"kernel32.dll", "NoSuchFunction", ERROR_PROC_NOT_FOUND},
+        {L"no-such-library.dll", "GetTickCount", ERROR_MOD_NOT_FOUND},
+    };
+    for (const auto& c : kCases) {
+        const platform::SystemFunction<FARPROC> found = platform::FindSystemProcedure(c.library, c.name);
+        EXPECT_EQ(found.call != nullptr, c.error == 0) << c.name;
+        EXPECT_EQ(found.call ? 0u : found.error, c.error) << c.name;
+    }
+}
+
+// The tests run as a user, not as LocalSystem: the token query answers, and answers no.
+TEST(Session, TellsAUserFromLocalSystem) {
+    const platform::Result<bool> system = platform::RunningAsLocalSystem(app::kStepElevate);
+    ASSERT_TRUE(system.ok()) << system.error().code();
+    EXPECT_FALSE(system.value());
 }
 
 // --- the window --------------------------------------------------------------
