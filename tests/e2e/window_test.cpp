@@ -433,13 +433,13 @@ void HeaderOnlyBitmap101(std::vector<Resource>& resources) {
         if (r.type == L"#2" && r.name == L"#101") r.bytes.resize(sizeof(BITMAPINFOHEADER));
 }
 
-// Strings 96 to 111 share block 7; 103 becomes empty, which is how a string
-// table says a string is absent.
-void RemoveString103(std::vector<Resource>& resources) {
+// Strings 96 to 111 share block 7, each its length and its units: the block
+// written anew up to string `last`, with `length` and `units` for 103.
+void RewriteBlock7(std::vector<Resource>& resources, unsigned last, WORD length, const std::wstring& units) {
     std::vector<WORD> block;
-    for (unsigned id = 96; id < 112; ++id) {
-        const std::wstring text = id == 103 ? std::wstring() : ExeString(GetOptions().app, id);
-        block.push_back(static_cast<WORD>(text.size()));
+    for (unsigned id = 96; id <= last; ++id) {
+        const std::wstring text = id == 103 ? units : ExeString(GetOptions().app, id);
+        block.push_back(id == 103 ? length : static_cast<WORD>(text.size()));
         block.insert(block.end(), text.begin(), text.end());
     }
     for (Resource& r : resources)
@@ -447,6 +447,15 @@ void RemoveString103(std::vector<Resource>& resources) {
             const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
             r.bytes.assign(bytes, bytes + block.size() * sizeof(WORD));
         }
+}
+
+// 103 becomes empty, which is how a string table says a string is absent.
+void RemoveString103(std::vector<Resource>& resources) { RewriteBlock7(resources, 111, 0, std::wstring()); }
+
+// The block ends one unit before the end of 103, whose length still counts it.
+void CutString103(std::vector<Resource>& resources) {
+    const std::wstring text = ExeString(GetOptions().app, 103);
+    RewriteBlock7(resources, 103, static_cast<WORD>(text.size()), text.substr(0, text.size() - 1));
 }
 
 // Bitmap 101 (24 bits a pixel, as the build is given it) rewritten as `bits`
@@ -561,6 +570,7 @@ const MissingResource kMissingResources[] = {
     {"Bitmap101WithoutPixels", HeaderOnlyBitmap101, u8"无法载入位图 101：", ERROR_INVALID_DATA},
     {"Bitmap101TooLarge", HugeBitmap101, u8"无法载入位图 101：", ERROR_INVALID_PARAMETER},  // as Wine refuses it
     {"String103", RemoveString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
+    {"String103CutShort", CutString103, u8"无法载入字符串 103：", ERROR_RESOURCE_NAME_NOT_FOUND},
     {"Strings", RemoveStrings, u8"无法载入字符串 103：", ERROR_RESOURCE_TYPE_NOT_FOUND},
 };
 

@@ -9,6 +9,7 @@
 #include "platform/session.h"
 #include "platform/system_error.h"
 #include "platform/system_library_win32.h"
+#include "registry/registry_api.h"
 
 #include <initguid.h>
 #include <knownfolders.h>
@@ -92,11 +93,15 @@ TEST(FileSystem, OpensFoldersAndTellsAbsentFromMalformed) {
     }
     EXPECT_EQ(identities.size(), 17u);
     for (int i = 0; i < 17; ++i) RemoveDirectoryW((folder / (L"f" + std::to_wstring(i))).c_str());
-    // A part longer than a name may be is refused as a bad name by the walk.
-    platform::UniqueFile tooLong;
-    const platform::Status longPart =
-        platform::OpenFolder(U16(folder / std::wstring(256, L'x')), platform::Links::Refuse, tooLong);
-    EXPECT_EQ(longPart.ok() ? 0u : longPart.error().code(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    // A part longer than a name may be, or one that names no folder of its
+    // own ("..", ".", ""), is refused as a bad name by the walk.
+    for (const std::wstring& bad : {folder / std::wstring(256, L'x'), folder.path() + L"\\..\\other",
+                                    folder.path() + L"\\.\\other", folder.path() + L"\\\\other"}) {
+        platform::UniqueFile refused;
+        const platform::Status walked = platform::OpenFolder(U16(bad), platform::Links::Refuse, refused);
+        EXPECT_EQ(walked.ok() ? 0u : walked.error().code(), static_cast<DWORD>(ERROR_INVALID_NAME))
+            << std::string(bad.begin(), bad.end());
+    }
     // The drive's root itself, by the walk too.
     platform::UniqueFile root;
     const platform::Status rootOpened =
@@ -237,19 +242,25 @@ TEST(FileSystem, GivesAPathsLongForm) {
 // A handle's close that succeeds leaves the caller's last error as it was; one
 // that fails says so and leaves its own.
 TEST(Handles, ACloseKeepsTheCallersLastErrorOrReportsItsOwn) {
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+    platform::UniqueKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    platform::UniqueKernelHandle noHandle(reinterpret_cast<HANDLE>(0x7FF0));
+    registry::UniqueKey key(software), noKey(reinterpret_cast<HKEY>(0x7FF0));
     const struct {
         const char* what;
-        HANDLE handle;
+        std::function<bool()> close;
         bool closed;
         DWORD lastError;
     } cases[] = {
-        {"an event", CreateEventW(nullptr, TRUE, FALSE, nullptr), true, 1234},
-        {"no handle at all", reinterpret_cast<HANDLE>(0x7FF0), false, ERROR_INVALID_HANDLE},
+        {"an event", [&] { return event.close(); }, true, 1234},
+        {"no handle at all", [&] { return noHandle.close(); }, false, ERROR_INVALID_HANDLE},
+        {"a registry key", [&] { return key.close(); }, true, 1234},
+        {"no registry key at all", [&] { return noKey.close(); }, false, ERROR_INVALID_HANDLE},
     };
     for (const auto& c : cases) {
-        platform::UniqueKernelHandle handle(c.handle);
         SetLastError(1234);
-        EXPECT_EQ(handle.close(), c.closed) << c.what;
+        EXPECT_EQ(c.close(), c.closed) << c.what;
         EXPECT_EQ(GetLastError(), c.lastError) << c.what;
     }
 }
