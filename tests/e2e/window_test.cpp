@@ -34,8 +34,10 @@ struct Layout {
 constexpr Layout kLayouts[] = {
     {96, 420, 152, {168, 96, 89, 25}, {280, 96, 89, 25}, {112, 40, 289, 25}, {16, 16, 72, 72}, -12},
     {144, 630, 228, {252, 144, 134, 38}, {420, 144, 134, 38}, {168, 60, 434, 38}, {24, 24, 108, 108}, -18},
-    // No monitor's, but every size rounds, the font's 12.5 points included.
+    // No monitor's, but sizes that fall near half a pixel: the font's 12.5 at 100 DPI; at 167, the
+    // client's 264.42 and a button's 43.49.
     {100, 438, 158, {175, 100, 93, 26}, {292, 100, 93, 26}, {117, 42, 301, 26}, {17, 17, 75, 75}, -13},
+    {167, 731, 264, {292, 167, 155, 43}, {487, 167, 155, 43}, {195, 70, 503, 43}, {28, 28, 125, 125}, -21},
 };
 const Layout* LayoutAt(UINT dpi) {
     for (const Layout& layout : kLayouts)
@@ -309,7 +311,8 @@ TEST_F(WindowTest, DpiChangeLaysTheWindowOutAgain) {
         UINT dpi;
         const Layout* layout;
         LONG shift;
-    } steps[] = {{other, LayoutAt(other), 16}, {100, LayoutAt(100), 8}, {GetOptions().dpi, layout_, 0}};
+    } steps[] = {
+        {other, LayoutAt(other), 16}, {100, LayoutAt(100), 8}, {167, LayoutAt(167), 4}, {GetOptions().dpi, layout_, 0}};
     for (const auto& step : steps) {
         const RECT suggested{before.left + step.shift, before.top + step.shift, before.right + step.shift,
                              before.bottom + step.shift};
