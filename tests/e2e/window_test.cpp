@@ -523,10 +523,11 @@ struct PictureForm {
     const char* name;
     void (*rewrite)(std::vector<Resource>& resources);
     bool keepsColours;
+    SIZE offBy;  // what the launcher's window size has over the window's
 };
 const PictureForm kPictureForms[] = {
-    {"ColourMasks", MaskedBitmap101, true},
-    {"Palette", PalettedBitmap101, false},
+    {"ColourMasks", MaskedBitmap101, true, {0, 40}},
+    {"Palette", PalettedBitmap101, false, {40, 0}},
 };
 
 class PictureTest : public testing::TestWithParam<PictureForm> {};
@@ -540,14 +541,15 @@ TEST_P(PictureTest, ShowsTheBitmapInAnyForm) {
     std::vector<Resource> resources = ResourcesOf(exe);
     GetParam().rewrite(resources);
     ASSERT_TRUE(ReplaceResources(exe, resources));
-    // Started as a launcher that asks for a window size does, with the width
-    // right and the height not: the window keeps its design size all the same.
+    // Started as a launcher that asks for a window size does, with one side
+    // right and the other not: the window keeps its design size all the same.
     ASSERT_TRUE(EnsureSharedApp());
     RECT designed, designedClient, client;
     GetWindowRect(SharedForm().window, &designed);
     GetClientRect(SharedForm().window, &designedClient);
     App app;
-    app.AskForSize({designed.right - designed.left, designed.bottom - designed.top + 40});
+    app.AskForSize(
+        {designed.right - designed.left + GetParam().offBy.cx, designed.bottom - designed.top + GetParam().offBy.cy});
     Form form;
     ASSERT_TRUE(app.Start(exe, folder));
     ASSERT_TRUE(app.WaitForForm(form));
