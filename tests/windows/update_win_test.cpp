@@ -148,6 +148,12 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
     const platform::Status other = platform::VerifyFile(opened, u"unit.xml", kOld.data(), kOld.size());
     EXPECT_FALSE(other.ok());
     EXPECT_EQ(other.error().step(), platform::Step::Verify);
+    // So do bytes of the same size with one byte changed, wherever it is.
+    for (const std::size_t at : {std::size_t{0}, std::size_t{2048}, large.size() - 1}) {
+        Bytes changed = large;
+        changed[at] ^= 0x20;
+        EXPECT_FALSE(platform::VerifyFile(opened, u"unit.xml", changed.data(), changed.size()).ok()) << at;
+    }
     // A folder of the name is no file to read back: refused when opened
     // (STATUS_FILE_IS_A_DIRECTORY), not read as one.
     ASSERT_TRUE(CreateDirectoryW((folder / L"folder.xml").c_str(), nullptr));
