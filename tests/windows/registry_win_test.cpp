@@ -81,6 +81,10 @@ TEST_F(RegistryTest, WriteStoresAnsiAndReadsBackThroughBothInterfaces) {
     EXPECT_EQ(bytes, BytesOf(std::string("7.0.8\0", 6)));
     ASSERT_TRUE(ReadValueA("Folder", bytes));
     EXPECT_EQ(bytes, BytesOf(std::string("D:\\\xB9\xA4\xB3\xCC\0", 8)));
+    // An empty text is stored as its terminator alone.
+    ASSERT_TRUE(WriteStringValue(kKey, u"Empty", u""));
+    ASSERT_TRUE(ReadValueA("Empty", bytes));
+    EXPECT_EQ(bytes, BytesOf(std::string("\0", 1)));
 
     wchar_t wide[32] = {};
     DWORD size = sizeof wide;

@@ -322,8 +322,9 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
     expected.push_back(U16(programFiles64));
     expected.push_back(ShellFolder(FOLDERID_Windows));
     // ProgramData as the environment has it, moved (what the environment
-    // holds is taken, without its trailing separator) and removed (the shell
-    // is asked for every folder).
+    // holds is taken, without its trailing separator), and removed or too
+    // long for a path (the shell is asked for every folder).
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
     const struct {
         const char* what;
         bool set;
@@ -334,6 +335,7 @@ TEST(KnownFolders, AreTheShellsWithThe64BitProgramFiles) {
         {"moved", true, L"C:\\Moved\\ProgramData\\", u"C:\\Moved\\ProgramData"},
         {"a drive's root", true, L"C:\\", u"C:\\"},
         {"removed", false, nullptr, ShellFolder(FOLDERID_ProgramData)},
+        {"too long", true, tooLong.c_str(), ShellFolder(FOLDERID_ProgramData)},
     };
     for (const auto& c : cases) {
         wchar_t saved[MAX_PATH] = L"";
