@@ -170,7 +170,8 @@ TEST(FileSystem, WritesAPayloadLargerThanOneWriteWhole) {
 // A log that another program holds open, reading and appending and sharing
 // both as log viewers and other runs do, takes a run's line all the same,
 // by path (a user's run) and in the held folder (a privileged run's); the
-// second line lands after the first.
+// second line lands after the first. In the held folder, a log that is
+// another file's second name takes nothing (ERROR_TOO_MANY_LINKS).
 TEST(FileSystem, AppendsToALogAnotherProgramHolds) {
     ScratchFolder folder;
     platform::UniqueFile opened;
@@ -203,6 +204,12 @@ TEST(FileSystem, AppendsToALogAnotherProgramHolds) {
         ASSERT_TRUE(ReadFileBytes(folder / way.name, after));
         EXPECT_TRUE(after == BytesOf("line\r\nline\r\n")) << way.how;
     }
+    ASSERT_TRUE(CreateHardLinkW((folder / L"linked.log").c_str(), (folder / L"user.log").c_str(), nullptr));
+    const platform::Status linked = platform::AppendInFolder(opened, u"linked.log", line);
+    EXPECT_EQ(linked.ok() ? 0u : linked.error().code(), static_cast<DWORD>(ERROR_TOO_MANY_LINKS));
+    Bytes target;
+    ASSERT_TRUE(ReadFileBytes(folder / L"user.log", target));
+    EXPECT_TRUE(target == BytesOf("line\r\nline\r\n"));
 }
 
 // A path in its long form, from its 8.3 name too (the elevated copy refuses a
